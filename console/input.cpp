@@ -1,0 +1,49 @@
+#include "input.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "terminal.h"
+
+namespace {
+
+bool is_column(const char* label) { return std::strcmp(label, COLUMN_LABEL) == 0; }
+
+} // namespace
+
+bool key_accepted(int code, const char* label)
+{
+    if (is_column(label)) {
+        return (code >= 'a' && code <= 'j') || (code >= 'A' && code <= 'J');
+    }
+    return code >= '0' && code <= '9';
+}
+
+int wait_for_key()
+{
+    const int code = read_key();
+    if (code < 0) {
+        // Without keys every prompt would be refused for ever.
+        leave_without_terminal();
+    }
+    return code;
+}
+
+void read_coordinate(int& target, const char* label)
+{
+    for (;;) {
+        std::printf("\n\t%s: ", label);
+        target = wait_for_key();
+        if (key_accepted(target, label)) {
+            break;
+        }
+        std::printf("N.A.");
+    }
+    if (is_column(label)) {
+        std::printf("%c", target);
+        target -= target >= 'a' ? 'a' : 'A';
+    } else {
+        target -= '0';
+        std::printf("%d", target);
+    }
+}

@@ -1,0 +1,18 @@
+// Turns the bytes a terminal sends for one key press into the PC key codes the game reads:
+// a character is one code, a cursor or function key is two (a prefix, 0 or 224, then the
+// key's own code).
+#pragma once
+
+// Enough for the longest sequence any terminal sends for one key; longer ones are dropped.
+constexpr int MAX_KEY_BYTES = 32;
+
+struct KeyPress {
+    int consumed;  // bytes taken from the front; 0 means the key is not complete yet
+    int count;     // codes delivered: 0 (a byte or sequence that is no key), 1 or 2
+    int codes[2];
+};
+
+// Decodes the key at the front of bytes[0..length). With more_may_follow, a prefix of a longer
+// sequence (a lone Escape, half a UTF-8 character) asks for more bytes by consuming none;
+// without it, the bytes at hand are all there is and are taken as they stand.
+KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow);

@@ -1,0 +1,4 @@
+#include "grid.h"
+
+Grid solution_grid = {};
+Grid display_grid = {};

@@ -1,0 +1,235 @@
+// Whole games through the real program on a pseudo-terminal, byte for byte.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "pty_session.h"
+
+namespace {
+
+const std::string GAME_SCREEN_ON = "\x1b[?1049h";
+const std::string GAME_SCREEN_OFF = "\x1b[?1049l";
+const std::string CLEAR = "\x1b[H\x1b[2J";
+
+// The field that the clock at 1000000000 lays out: B a bomb, . an empty cell, digits counts.
+const char* const FIELD[] = {
+    "...1B1.111", "...111.1B1", ".......111", "11........", "B2........",
+    "B3........", "B3211.....", "2B2B1.....", "11323221..", "..1B2BB1..",
+};
+
+// The board as the player sees it with the named cells ("E0": column, then row) covered.
+std::string board(const std::set<std::string>& hidden)
+{
+    std::string text = "\n     A B C D E F G H I J\n\n";
+    for (int row = 0; row < 10; ++row) {
+        text += "  " + std::to_string(row) + " ";
+        for (int column = 0; column < 10; ++column) {
+            const std::string name = {char('A' + column), char('0' + row)};
+            const char cell = FIELD[row][column];
+            text += hidden.count(name) ? " #" : cell == '.' ? "  " : std::string(" ") + cell;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+std::set<std::string> all_cells()
+{
+    std::set<std::string> cells;
+    for (char column = 'A'; column <= 'J'; ++column) {
+        for (char row = '0'; row <= '9'; ++row) {
+            cells.insert({column, row});
+        }
+    }
+    return cells;
+}
+
+std::string prompt(const std::string& label) { return "\n\t" + label + ": "; }
+
+// What reaches the terminal: its output processing turns each line end into CR LF.
+std::string on_terminal(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}
+
+const std::string FIRST_FRAME = GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
+
+std::string lost_game_text()
+{
+    return FIRST_FRAME + "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR +
+           "Creato da Sorvendi\n" + GAME_SCREEN_OFF;
+}
+
+class Game : public ::testing::Test {
+protected:
+    void TearDown() override { close_run(run); }
+    GameRun run;
+};
+
+TEST_F(Game, LostOnTheFirstMove)
+{
+    run = start_game(1000000000);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(lost_game_text()));
+    termios after;
+    tcgetattr(run.slave, &after);
+    EXPECT_TRUE(same_mode(run.mode_before, after));
+}
+
+TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
+{
+    run = start_game(1000000000, GameOptions{true, "", ""});
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(lost_game_text()));
+}
+
+// A won game with refusals and two-code keys on the way: every move, with its keys and the
+// text it leaves, and the covered cells after it.
+struct Move {
+    std::string keys;
+    std::string echo;
+    std::set<std::string> opens;
+};
+
+const std::set<std::string> BOMBS = {"E0", "I1", "A4", "A5", "A6", "B7", "D7", "D9", "F9", "G9"};
+
+const Move WON_GAME[] = {
+    // x refused; Up is 224 (refused) then 72, column H.
+    {"x\x1b[A4", "N.A." + prompt("Colonna") + "N.A." + prompt("Colonna") + "H" + prompt("Riga") + "4", {}},
+    {"i0", "i" + prompt("Riga") + "0", {"I0"}},
+    {"J0", "J" + prompt("Riga") + "0", {"J0"}},
+    {"j1", "j" + prompt("Riga") + "1", {"J1"}},
+    // F7 is 0 (refused) then 65, column A; a letter is refused at the row.
+    {"\x1b[18~k7", "N.A." + prompt("Colonna") + "A" + prompt("Riga") + "N.A." + prompt("Riga") + "7", {"A7"}},
+    {"c7", "c" + prompt("Riga") + "7", {"C7"}},
+    {"d8", "d" + prompt("Riga") + "8", {"D8"}},
+    {"e9", "e" + prompt("Riga") + "9", {"E9"}},
+    // The passes open the rest around A9: the game is won.
+    {"a9", "a" + prompt("Riga") + "9", {"A9", "A8", "B8", "C8", "B9", "C9"}},
+};
+
+std::string won_game_keys()
+{
+    std::string keys;
+    for (const auto& move : WON_GAME) {
+        keys += move.keys;
+    }
+    // Up gives two codes: the first leaves the result screen, the second the credit screen.
+    return keys + "\x1b[A";
+}
+
+std::string won_game_text()
+{
+    std::set<std::string> hidden = {"E0", "I0", "J0", "I1", "J1", "A4", "A5", "A6",
+                                    "A7", "B7", "C7", "D7", "A8", "B8", "C8", "D8",
+                                    "A9", "B9", "C9", "D9", "E9", "F9", "G9"};
+    std::string text = FIRST_FRAME;
+    bool first = true;
+    for (const auto& move : WON_GAME) {
+        if (!first) {
+            text += CLEAR + board(hidden) + prompt("Colonna");
+        }
+        first = false;
+        text += move.echo;
+        for (const auto& cell : move.opens) {
+            hidden.erase(cell);
+        }
+    }
+    EXPECT_EQ(hidden, BOMBS);
+    return text + CLEAR + board({}) + "\n\tHAI VINTO!!" + CLEAR + "Creato da Sorvendi\n" + GAME_SCREEN_OFF;
+}
+
+TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
+{
+    run = start_game(1000000000);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    // Typed ahead all at once: nothing may be lost or echoed.
+    type_keys(run, won_game_keys());
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(won_game_text()));
+    termios after;
+    tcgetattr(run.slave, &after);
+    EXPECT_TRUE(same_mode(run.mode_before, after));
+}
+
+TEST_F(Game, WritesOncePerKeyPressPlusOne)
+{
+    const std::string log = ::testing::TempDir() + "sminatore_writes.log";
+    run = start_game(1000000000, GameOptions{false, "", log});
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME), 20000));
+    // One move at a time, waiting for each answer, as a player types.
+    int key_presses = 0;
+    std::set<std::string> hidden;
+    for (const auto& move : WON_GAME) {
+        for (size_t at = 0; at < move.keys.size(); ++key_presses) {
+            const size_t length = move.keys[at] == '\x1b' ? move.keys.find_first_of("A~", at) - at + 1 : 1;
+            type_keys(run, move.keys.substr(at, length));
+            at += length;
+            usleep(150000);
+        }
+    }
+    type_keys(run, "\x1b[A");
+    ++key_presses;
+    ASSERT_EQ(wait_for_exit(run, 20000), 0);
+    std::ifstream in(log);
+    // Only the game's own writes: faketime runs a helper of its own first.
+    std::string line;
+    std::string game_pid;
+    int writes = 0;
+    while (std::getline(in, line)) {
+        const std::string pid = line.substr(0, line.find(' '));
+        if (game_pid.empty() && line.find("\\33[?1049h") != std::string::npos) {
+            game_pid = pid;
+        }
+        writes += pid == game_pid && line.find("write(1,") != std::string::npos;
+    }
+    EXPECT_GT(writes, 0);
+    EXPECT_LE(writes, key_presses + 1);
+}
+
+TEST(NoTerminal, SaysSoAndExitsWithOne)
+{
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();  // no controlling terminal, so /dev/tty cannot be opened
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(err[1], 2);
+        execl(SMINATORE_BINARY, SMINATORE_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(err[1]);
+    std::string message;
+    char buffer[256];
+    for (ssize_t got; (got = read(err[0], buffer, sizeof buffer)) > 0;) {
+        message.append(buffer, static_cast<size_t>(got));
+    }
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(message, "sminatore: serve un terminale da cui leggere i tasti.\n");
+}
+
+} // namespace

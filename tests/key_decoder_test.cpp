@@ -1,0 +1,132 @@
+// What terminals send for one key press, and the codes the game gets for it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "console/key_decoder.h"
+
+namespace {
+
+// Feeds the bytes as a terminal would hand them over, all at once, and collects every code.
+std::vector<int> codes_of(const std::string& bytes)
+{
+    std::vector<int> codes;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    int at = 0;
+    const int length = static_cast<int>(bytes.size());
+    while (at < length) {
+        KeyPress key = decode_key(data + at, length - at, true);
+        if (key.consumed == 0) {
+            key = decode_key(data + at, length - at, false);  // nothing more came in time
+        }
+        EXPECT_GT(key.consumed, 0);
+        if (key.consumed <= 0) {
+            break;
+        }
+        at += key.consumed;
+        for (int i = 0; i < key.count; ++i) {
+            codes.push_back(key.codes[i]);
+        }
+    }
+    return codes;
+}
+
+struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<int> codes;
+};
+
+class Keys : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Keys, Decode) { EXPECT_EQ(codes_of(GetParam().bytes), GetParam().codes) << GetParam().what; }
+
+std::string case_name(const ::testing::TestParamInfo<Case>& param_info)
+{
+    std::string name;
+    for (const char c : std::string(param_info.param.what)) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, Keys,
+    ::testing::Values(Case{"letter", "h", {'h'}}, Case{"digit", "4", {'4'}}, Case{"Enter", "\r", {13}},
+                      Case{"Ctrl+C", "\x03", {3}}, Case{"Backspace", "\x7f", {127}},
+                      Case{"Ctrl+Space gives nothing", std::string(1, '\0'), {}},
+                      Case{"Escape alone", "\x1b", {27}}, Case{"Escape twice", "\x1b\x1b", {27, 27}},
+                      Case{"Alt+h", "\x1bh", {'h'}}, Case{"e grave in UTF-8", "\xc3\xa8", {0xE8}},
+                      Case{"euro sign is one key", "\xe2\x82\xac", {0xE2}},
+                      Case{"stray continuation byte", "\x80", {0x80}},
+                      Case{"a paste of several keys", "c7x", {'c', '7', 'x'}}),
+    case_name);
+
+INSTANTIATE_TEST_SUITE_P(
+    Xterm, Keys,
+    ::testing::Values(Case{"Up", "\x1b[A", {224, 72}}, Case{"Down", "\x1b[B", {224, 80}},
+                      Case{"Right", "\x1b[C", {224, 77}}, Case{"Left", "\x1b[D", {224, 75}},
+                      Case{"Home", "\x1b[H", {224, 71}}, Case{"End", "\x1b[F", {224, 79}},
+                      Case{"Insert", "\x1b[2~", {224, 82}}, Case{"Delete", "\x1b[3~", {224, 83}},
+                      Case{"PgUp", "\x1b[5~", {224, 73}}, Case{"PgDn", "\x1b[6~", {224, 81}},
+                      Case{"F1", "\x1bOP", {0, 59}}, Case{"F4", "\x1bOS", {0, 62}},
+                      Case{"F5", "\x1b[15~", {0, 63}}, Case{"F7", "\x1b[18~", {0, 65}},
+                      Case{"F10", "\x1b[21~", {0, 68}}, Case{"F11", "\x1b[23~", {224, 133}},
+                      Case{"F12", "\x1b[24~", {224, 134}}, Case{"Ctrl+Up", "\x1b[1;5A", {224, 141}},
+                      Case{"Alt+Up", "\x1b[1;3A", {0, 152}}, Case{"Ctrl+F4", "\x1b[1;5S", {0, 97}},
+                      Case{"Alt+F1", "\x1b[1;3P", {0, 104}}, Case{"Ctrl+F7", "\x1b[18;5~", {0, 100}},
+                      Case{"Shift+F5", "\x1b[15;2~", {0, 88}},
+                      Case{"Ctrl+Alt+Shift+F1: Alt wins", "\x1b[1;8P", {0, 104}},
+                      Case{"Up then a letter", "\x1b[Ah", {224, 72, 'h'}}),
+    case_name);
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherTerminals, Keys,
+    ::testing::Values(Case{"application Up", "\x1bOA", {224, 72}}, Case{"SS3 Home", "\x1bOH", {224, 71}},
+                      Case{"VT220 Home", "\x1b[1~", {224, 71}}, Case{"VT220 End", "\x1b[4~", {224, 79}},
+                      Case{"rxvt Home", "\x1b[7~", {224, 71}}, Case{"rxvt End", "\x1b[8~", {224, 79}},
+                      Case{"rxvt F1", "\x1b[11~", {0, 59}}, Case{"rxvt Shift+F7", "\x1b[18$", {0, 90}},
+                      Case{"rxvt Ctrl+F7", "\x1b[18^", {0, 100}},
+                      Case{"rxvt Shift+Up", "\x1b[a", {224, 72}}, Case{"rxvt Ctrl+Up", "\x1bOa", {224, 141}},
+                      Case{"rxvt Alt+Up", "\x1b\x1b[A", {0, 152}},
+                      Case{"Linux console F1", "\x1b[[A", {0, 59}}, Case{"Linux console F5", "\x1b[[E", {0, 63}},
+                      Case{"keypad 7 in application mode", "\x1bOw", {'7'}},
+                      Case{"keypad Enter", "\x1bOM", {13}}),
+    case_name);
+
+INSTANTIATE_TEST_SUITE_P(
+    NoKey, Keys,
+    ::testing::Values(Case{"unknown CSI never gives its letter", "\x1b[99X", {}},
+                      Case{"unknown tilde number", "\x1b[99~", {}},
+                      Case{"unknown CSI then a key", "\x1b[?1;2cJ", {'J'}},
+                      Case{"broken sequence", "\x1b[1\x03", {3}},
+                      Case{"Alt+[ alone", "\x1b[", {'['}}, Case{"Alt+O alone", "\x1bO", {'O'}}),
+    case_name);
+
+TEST(Decoder, WaitsForTheRestOfASequence)
+{
+    const auto* up = reinterpret_cast<const unsigned char*>("\x1b[1;5A");
+    for (int have = 1; have < 6; ++have) {
+        EXPECT_EQ(decode_key(up, have, true).consumed, 0) << have;
+    }
+    const KeyPress key = decode_key(up, 6, true);
+    EXPECT_EQ(key.consumed, 6);
+    EXPECT_EQ(key.count, 2);
+    const auto* e_grave = reinterpret_cast<const unsigned char*>("\xc3\xa8");
+    EXPECT_EQ(decode_key(e_grave, 1, true).consumed, 0);
+}
+
+TEST(Decoder, EndlessSequenceIsDropped)
+{
+    // No terminal sends it; the reader's buffer must not fill up waiting for its end.
+    const std::string bytes = "\x1b[" + std::string(100, '1') + "A";
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const KeyPress key = decode_key(data, static_cast<int>(bytes.size()), true);
+    EXPECT_GT(key.consumed, 0);
+    EXPECT_LE(key.consumed, MAX_KEY_BYTES);
+    EXPECT_EQ(key.count, 0);
+}
+
+} // namespace
