@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "terminal.h"
+
 const char* cell_text(std::int32_t value, char (&buffer)[3])
 {
     if (value == 0) {
@@ -19,13 +21,13 @@ const char* cell_text(std::int32_t value, char (&buffer)[3])
 
 void print_board(const Grid& grid)
 {
-    std::printf("\n     A B C D E F G H I J\n\n");
+    print_text("\n     A B C D E F G H I J\n\n");
     for (int row = 0; row < GRID_SIZE; ++row) {
-        std::printf(" %2d ", row);
+        print_text(" %2d ", row);
         for (int column = 0; column < GRID_SIZE; ++column) {
             char buffer[3];
-            std::fputs(cell_text(grid[row][column], buffer), stdout);
+            print_text("%s", cell_text(grid[row][column], buffer));
         }
-        std::printf("\n");
+        print_text("\n");
     }
 }

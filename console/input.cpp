@@ -1,6 +1,5 @@
 #include "input.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "terminal.h"
@@ -32,18 +31,18 @@ int wait_for_key()
 void read_coordinate(int& target, const char* label)
 {
     for (;;) {
-        std::printf("\n\t%s: ", label);
+        print_text("\n\t%s: ", label);
         target = wait_for_key();
         if (key_accepted(target, label)) {
             break;
         }
-        std::printf("N.A.");
+        print_text("N.A.");
     }
     if (is_column(label)) {
-        std::printf("%c", target);
+        print_text("%c", target);
         target -= target >= 'a' ? 'a' : 'A';
     } else {
         target -= '0';
-        std::printf("%d", target);
+        print_text("%d", target);
     }
 }

@@ -1,7 +1,5 @@
 #include "screens.h"
 
-#include <cstdio>
-
 #include "../rules/grid.h"
 #include "board.h"
 #include "input.h"
@@ -11,9 +9,9 @@ void end_game(const char* word)
 {
     clear_screen();
     print_board(solution_grid);
-    std::printf("\n\tHAI %s!!", word);
+    print_text("\n\tHAI %s!!", word);
     wait_for_key();
     clear_screen();
-    std::printf("Creato da Sorvendi\n");
+    print_text("Creato da Sorvendi\n");
     wait_for_key();
 }

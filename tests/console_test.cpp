@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "console/board.h"
 #include "console/input.h"
+#include "console/screens.h"
+#include "console/terminal.h"
+#include "fake_terminal.h"
 #include "rules/field.h"
 #include "rules/random.h"
 
@@ -13,10 +18,9 @@ namespace {
 
 std::string drawn(const Grid& grid)
 {
-    testing::internal::CaptureStdout();
+    take_output();
     print_board(grid);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return take_output();
 }
 
 TEST(Board, CoveredBoard)
@@ -72,6 +76,65 @@ TEST(Input, WhichKeysEachPromptAccepts)
         const bool digit = code >= '0' && code <= '9';
         EXPECT_EQ(key_accepted(code, COLUMN_LABEL), letter) << code;
         EXPECT_EQ(key_accepted(code, ROW_LABEL), digit) << code;
+    }
+}
+
+// What the player types at one prompt, what stands on the screen afterwards, and the value.
+struct Answer {
+    const char* label;
+    std::vector<int> keys;
+    std::string screen;
+    int value;
+};
+
+class Prompt : public ::testing::TestWithParam<Answer> {};
+
+TEST_P(Prompt, RefusesUntilAFittingKeyThenEchoes)
+{
+    const Answer& answer = GetParam();
+    script_keys(answer.keys);
+    take_output();
+    int target = -1;
+    read_coordinate(target, answer.label);
+    EXPECT_EQ(take_output(), answer.screen);
+    EXPECT_EQ(target, answer.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, Prompt,
+    ::testing::Values(Answer{COLUMN_LABEL, {'c'}, "\n\tColonna: c", 2},
+                      Answer{COLUMN_LABEL, {'J'}, "\n\tColonna: J", 9},
+                      Answer{COLUMN_LABEL, {'a'}, "\n\tColonna: a", 0},
+                      Answer{COLUMN_LABEL, {'x', 'c'}, "\n\tColonna: N.A.\n\tColonna: c", 2},
+                      Answer{COLUMN_LABEL, {'7', 3, 13, 27, 200, 'A'},
+                             "\n\tColonna: N.A.\n\tColonna: N.A.\n\tColonna: N.A.\n\tColonna: N.A."
+                             "\n\tColonna: N.A.\n\tColonna: A",
+                             0},
+                      // Up: the prefix is refused, its second code 72 is the letter H.
+                      Answer{COLUMN_LABEL, {224, 72}, "\n\tColonna: N.A.\n\tColonna: H", 7},
+                      Answer{ROW_LABEL, {'7'}, "\n\tRiga: 7", 7},
+                      Answer{ROW_LABEL, {'c', 224, 72, '0'},
+                             "\n\tRiga: N.A.\n\tRiga: N.A.\n\tRiga: N.A.\n\tRiga: 0", 0}));
+
+TEST(Input, NoMoreKeysEndsTheQuestion)
+{
+    script_keys({'x'});
+    int target = 0;
+    EXPECT_THROW(read_coordinate(target, COLUMN_LABEL), std::runtime_error);
+}
+
+TEST(Screens, SolvedFieldWithTheResultThenTheCreditEachUntilAKey)
+{
+    seed_random(1000000000);
+    std::memset(solution_grid, 0, sizeof solution_grid);
+    scatter_bombs(solution_grid);
+    count_neighbours(solution_grid);
+    const std::string board = drawn(solution_grid);
+    for (const char* word : {"VINTO", "PERSO"}) {
+        script_keys({'z', 'q', 'x'});
+        end_game(word);
+        EXPECT_EQ(take_output(), "<clear>" + board + "\n\tHAI " + word + "!!<clear>Creato da Sorvendi\n");
+        EXPECT_EQ(read_key(), 'x');  // exactly two keys were taken
     }
 }
 

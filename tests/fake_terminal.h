@@ -1,0 +1,11 @@
+// A terminal for tests: keys come from a script, and what the game writes is kept as text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Codes that read_key will hand out, in order; once they run out it reports no terminal (-1).
+void script_keys(const std::vector<int>& codes);
+
+// Everything written since the last call, with each clear_screen shown as "<clear>".
+std::string take_output();
