@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -38,6 +39,17 @@ bool read_some(GameRun& run, int wait_ms)
     return true;
 }
 
+// faketime's absolute form, which holds the clock still, for the second that seed stands for.
+std::string stopped_clock(std::uint32_t seed)
+{
+    const std::time_t when = static_cast<std::time_t>(seed);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+    return text;
+}
+
 } // namespace
 
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
@@ -66,12 +78,15 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
                options.trace_writes_to.empty() ? "verify_asan_link_order=0"
                                                : "verify_asan_link_order=0:detect_leaks=0",
                1);
-        const std::string at = "@" + std::to_string(seed);
+        // A clock stopped at the seed's second, not one started there: on a loaded machine the
+        // game may take long enough to start for a running clock to reach the next second.
+        setenv("TZ", "UTC", 1);
+        const std::string stopped = stopped_clock(seed);
         if (options.trace_writes_to.empty()) {
-            execlp("faketime", "faketime", at.c_str(), SMINATORE_BINARY, static_cast<char*>(nullptr));
+            execlp("faketime", "faketime", "-f", stopped.c_str(), SMINATORE_BINARY, static_cast<char*>(nullptr));
         } else {
             execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "faketime", at.c_str(), SMINATORE_BINARY,
+                   options.trace_writes_to.c_str(), "faketime", "-f", stopped.c_str(), SMINATORE_BINARY,
                    static_cast<char*>(nullptr));
         }
         _exit(127);
