@@ -40,6 +40,12 @@ bool read_some(GameRun& run, int wait_ms)
 
 } // namespace
 
+const char* game_binary()
+{
+    const char* const chosen = std::getenv("SMINATORE_TEST_BINARY");
+    return chosen != nullptr && *chosen != '\0' ? chosen : SMINATORE_BINARY;
+}
+
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
@@ -68,10 +74,10 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
                1);
         const std::string at = "@" + std::to_string(seed);
         if (options.trace_writes_to.empty()) {
-            execlp("faketime", "faketime", at.c_str(), SMINATORE_BINARY, static_cast<char*>(nullptr));
+            execlp("faketime", "faketime", at.c_str(), game_binary(), static_cast<char*>(nullptr));
         } else {
             execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "faketime", at.c_str(), SMINATORE_BINARY,
+                   options.trace_writes_to.c_str(), "faketime", at.c_str(), game_binary(),
                    static_cast<char*>(nullptr));
         }
         _exit(127);
