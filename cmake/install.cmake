@@ -32,8 +32,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The C and C++ runtimes it links against, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
-Un gioco per il terminale, in italiano: si sceglie una casella per turno con due tasti,
-la colonna (A-J) e la riga (0-9), senza Invio. Una bomba fa perdere subito; ogni altra
-casella mostra quante bombe la toccano. Si vince scoprendo tutte le 90 caselle senza bomba.")
+set(CPACK_PACKAGE_DESCRIPTION "Un gioco per il terminale, in italiano: si sceglie una casella per \
+turno con due tasti, la colonna (A-J) e la riga (0-9), senza Invio. Una bomba fa perdere \
+subito; ogni altra casella mostra quante bombe la toccano. Si vince scoprendo tutte le 90 \
+caselle senza bomba.")
 include(CPack)
