@@ -30,7 +30,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The C and C++ runtimes it links against, as dpkg-shlibdeps finds them.
+# Depends on the shared libraries the program really links, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_PACKAGE_DESCRIPTION "Un gioco per il terminale, in italiano: si sceglie una casella per \
 turno con due tasti, la colonna (A-J) e la riga (0-9), senza Invio. Una bomba fa perdere \
