@@ -215,7 +215,7 @@ TEST(NoTerminal, SaysSoAndExitsWithOne)
         dup2(null, 0);
         dup2(null, 1);
         dup2(err[1], 2);
-        execl(SMINATORE_BINARY, SMINATORE_BINARY, static_cast<char*>(nullptr));
+        execl(game_binary(), game_binary(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(err[1]);

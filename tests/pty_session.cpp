@@ -52,6 +52,12 @@ std::string stopped_clock(std::uint32_t seed)
 
 } // namespace
 
+const char* game_binary()
+{
+    const char* const chosen = std::getenv("SMINATORE_TEST_BINARY");
+    return chosen != nullptr && *chosen != '\0' ? chosen : SMINATORE_BINARY;
+}
+
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
@@ -83,10 +89,10 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
         setenv("TZ", "UTC", 1);
         const std::string stopped = stopped_clock(seed);
         if (options.trace_writes_to.empty()) {
-            execlp("faketime", "faketime", "-f", stopped.c_str(), SMINATORE_BINARY, static_cast<char*>(nullptr));
+            execlp("faketime", "faketime", "-f", stopped.c_str(), game_binary(), static_cast<char*>(nullptr));
         } else {
             execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "faketime", "-f", stopped.c_str(), SMINATORE_BINARY,
+                   options.trace_writes_to.c_str(), "faketime", "-f", stopped.c_str(), game_binary(),
                    static_cast<char*>(nullptr));
         }
         _exit(127);

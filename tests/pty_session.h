@@ -21,6 +21,10 @@ struct GameRun {
     termios mode_before{};
 };
 
+// The program under test: the one just built, or the one named by SMINATORE_TEST_BINARY (set
+// it to try an installed copy, e.g. the one a package put in place).
+const char* game_binary();
+
 GameRun start_game(std::uint32_t seed, const GameOptions& options = {});
 
 void type_keys(GameRun& run, const std::string& bytes);
