@@ -93,7 +93,9 @@ TEST_F(Game, LostOnTheFirstMove)
 
 TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
 {
-    run = start_game(1000000000, GameOptions{true, "", ""});
+    GameOptions options;
+    options.stdin_from_null = true;
+    run = start_game(1000000000, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
@@ -172,7 +174,9 @@ TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
 TEST_F(Game, WritesOncePerKeyPressPlusOne)
 {
     const std::string log = ::testing::TempDir() + "sminatore_writes.log";
-    run = start_game(1000000000, GameOptions{false, "", log});
+    GameOptions options;
+    options.trace_writes_to = log;
+    run = start_game(1000000000, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME), 20000));
     // One move at a time, waiting for each answer, as a player types.
     int key_presses = 0;
@@ -189,7 +193,7 @@ TEST_F(Game, WritesOncePerKeyPressPlusOne)
     ++key_presses;
     ASSERT_EQ(wait_for_exit(run, 20000), 0);
     std::ifstream in(log);
-    // Only the game's own writes: faketime runs a helper of its own first.
+    // Only the game's own writes: those of the process that shows the game screen.
     std::string line;
     std::string game_pid;
     int writes = 0;

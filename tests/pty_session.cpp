@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,21 @@ bool read_some(GameRun& run, int wait_ms)
     return true;
 }
 
+// faketime's own command forks and waits for the program, and reports a signal that ended it as
+// status 1; its library, preloaded into the game itself, fixes the clock just the same and leaves
+// the game as the terminal's own process.
+std::string fixed_clock(std::uint32_t seed)
+{
+    const std::time_t at = seed;
+    std::tm utc{};
+    gmtime_r(&at, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "@%Y-%m-%d %H:%M:%S", &utc);
+    return text;
+}
+
+const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
+
 } // namespace
 
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
@@ -48,6 +65,7 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
         std::abort();
     }
     tcgetattr(run.slave, &run.mode_before);
+    const std::string clock = fixed_clock(seed);
     run.pid = fork();
     if (run.pid == 0) {
         setsid();
@@ -56,23 +74,35 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
         const int out = options.stdout_file.empty()
                             ? run.slave
                             : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = options.stderr_file.empty()
+                            ? run.slave
+                            : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
         dup2(out, 1);
-        dup2(run.slave, 2);
+        dup2(err, 2);
         close(run.master);
+        if (options.ignore_hangup) {
+            signal(SIGHUP, SIG_IGN);  // kept across exec, as nohup does it
+        }
+        const rlimit no_core = {0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);  // Ctrl+\ must not leave core files behind
         // The sanitizer runtime must not object to faketime's library coming first, and its leak
         // check cannot run under strace.
         setenv("ASAN_OPTIONS",
                options.trace_writes_to.empty() ? "verify_asan_link_order=0"
                                                : "verify_asan_link_order=0:detect_leaks=0",
                1);
-        const std::string at = "@" + std::to_string(seed);
+        setenv("TZ", "UTC", 1);
         if (options.trace_writes_to.empty()) {
-            execlp("faketime", "faketime", at.c_str(), SMINATORE_BINARY, static_cast<char*>(nullptr));
+            setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
+            setenv("FAKETIME", clock.c_str(), 1);
+            execl(SMINATORE_BINARY, SMINATORE_BINARY, static_cast<char*>(nullptr));
         } else {
+            const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
+            const std::string faketime = "FAKETIME=" + clock;
             execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "faketime", at.c_str(), SMINATORE_BINARY,
-                   static_cast<char*>(nullptr));
+                   options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(),
+                   SMINATORE_BINARY, static_cast<char*>(nullptr));
         }
         _exit(127);
     }
@@ -131,10 +161,52 @@ int wait_for_exit(GameRun& run, int timeout_ms)
     }
 }
 
+int wait_for_stop(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        int status = 0;
+        if (waitpid(run.pid, &status, WNOHANG | WUNTRACED) == run.pid && WIFSTOPPED(status)) {
+            while (read_some(run, 50)) {
+            }
+            return WSTOPSIG(status);
+        }
+        if (ms_left(deadline) == 0) {
+            return -1;
+        }
+        read_some(run, 20);
+    }
+}
+
+bool wait_for_game_mode(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while ((terminal_mode(run).c_lflag & ECHO) != 0) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, 10);
+    }
+    return true;
+}
+
+termios terminal_mode(const GameRun& run)
+{
+    termios mode{};
+    tcgetattr(run.slave, &mode);
+    return mode;
+}
+
 bool same_mode(const termios& a, const termios& b)
 {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+void hang_up(GameRun& run)
+{
+    close(run.master);
+    run.master = -1;
 }
 
 void close_run(GameRun& run)
