@@ -59,6 +59,20 @@ void on_ending_signal(int number)
     _exit(128 + number);  // the default action did not end the program after all
 }
 
+void wake_reader()
+{
+    const char byte = 0;
+    const ssize_t ignored = write(wake_pipe[1], &byte, 1);  // a full pipe already says it
+    static_cast<void>(ignored);
+}
+
+void on_redraw_signal(int)
+{
+    const int saved_errno = errno;
+    wake_reader();
+    errno = saved_errno;
+}
+
 void install(int number, void (*handler)(int));
 
 void on_stop(int number)
@@ -68,19 +82,13 @@ void on_stop(int number)
     screen_shown = 0;
     mode_taken = 0;
     raise_by_default(number);
-    // Continued: SIGCONT has woken the reader, which takes the terminal back.
+    // Continued, or never stopped: in a process group that no shell looks after any more, the
+    // system drops the stop. Either way the reader takes the terminal back.
     install(number, on_stop);
+    wake_reader();
     errno = saved_errno;
 }
 
-void on_redraw_signal(int)
-{
-    const int saved_errno = errno;
-    const char byte = 0;
-    const ssize_t ignored = write(wake_pipe[1], &byte, 1);  // a full pipe already says it
-    static_cast<void>(ignored);
-    errno = saved_errno;
-}
 
 void add_handled_signals(sigset_t& set)
 {

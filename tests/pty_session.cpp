@@ -42,7 +42,7 @@ bool read_some(GameRun& run, int wait_ms)
 
 // faketime's own command forks and waits for the program, and reports a signal that ended it as
 // status 1; its library, preloaded into the game itself, fixes the clock just the same and leaves
-// the game as the terminal's own process.
+// the game's own status and stops to be seen.
 std::string fixed_clock(std::uint32_t seed)
 {
     const std::time_t at = seed;
@@ -55,57 +55,120 @@ std::string fixed_clock(std::uint32_t seed)
 
 const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
 
+// The game as the player's shell would run it: in a process group of its own, in the
+// foreground of the terminal, with its parent in the same session (or, alone, as the leader of
+// the terminal's session, which leaves its process group orphaned: no shell would take it back
+// from a stop, so the system does not stop it).
+[[noreturn]] void run_game(int slave, const std::string& clock, const GameOptions& options)
+{
+    if (options.alone) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+    } else {
+        setpgid(0, 0);
+        signal(SIGTTOU, SIG_IGN);
+        tcsetpgrp(slave, getpid());
+        signal(SIGTTOU, SIG_DFL);
+    }
+    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);  // kept across exec, as with nohup
+    const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : slave;
+    const int out = options.stdout_file.empty()
+                        ? slave
+                        : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = options.stderr_file.empty()
+                        ? slave
+                        : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    const rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
+    // The sanitizer runtime must not object to faketime's library coming first, and its leak
+    // check cannot run under strace.
+    setenv("ASAN_OPTIONS",
+           options.trace_writes_to.empty() ? "verify_asan_link_order=0" : "verify_asan_link_order=0:detect_leaks=0",
+           1);
+    setenv("TZ", "UTC", 1);
+    if (options.trace_writes_to.empty()) {
+        setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
+        setenv("FAKETIME", clock.c_str(), 1);
+        execl(SMINATORE_BINARY, SMINATORE_BINARY, static_cast<char*>(nullptr));
+    } else {
+        const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
+        const std::string faketime = "FAKETIME=" + clock;
+        execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
+               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), SMINATORE_BINARY,
+               static_cast<char*>(nullptr));
+    }
+    _exit(127);
+}
+
+void report(int fd, int value)
+{
+    const ssize_t ignored = write(fd, &value, sizeof value);
+    static_cast<void>(ignored);
+}
+
+// The parent in the session, as a shell: tells the game's process id, then each stop of the
+// game, and ends with the game's status (128 + the signal's number when a signal ended it).
+[[noreturn]] void run_shell(int master, int slave, const std::string& clock, const GameOptions& options,
+                            int reports)
+{
+    close(master);
+    if (!options.alone) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+    }
+    signal(SIGHUP, SIG_IGN);  // outlives a hang-up, to tell how the game took it
+    const pid_t game = fork();
+    if (game == 0) {
+        close(reports);
+        run_game(slave, clock, options);
+    }
+    if (!options.alone) {
+        setpgid(game, game);
+    }
+    report(reports, game);
+    for (;;) {
+        int status = 0;
+        if (waitpid(game, &status, WUNTRACED) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            _exit(126);
+        }
+        if (WIFSTOPPED(status)) {
+            report(reports, WSTOPSIG(status));
+        } else {
+            _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        }
+    }
+}
+
 } // namespace
 
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
     winsize size = {24, 80, 0, 0};
-    if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0) {
+    int reports[2];
+    if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0 || pipe2(reports, O_CLOEXEC) != 0) {
         std::abort();
     }
     tcgetattr(run.slave, &run.mode_before);
     const std::string clock = fixed_clock(seed);
     run.pid = fork();
     if (run.pid == 0) {
-        setsid();
-        ioctl(run.slave, TIOCSCTTY, 0);
-        const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : run.slave;
-        const int out = options.stdout_file.empty()
-                            ? run.slave
-                            : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = options.stderr_file.empty()
-                            ? run.slave
-                            : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        close(run.master);
-        if (options.ignore_hangup) {
-            signal(SIGHUP, SIG_IGN);  // kept across exec, as nohup does it
-        }
-        const rlimit no_core = {0, 0};
-        setrlimit(RLIMIT_CORE, &no_core);  // Ctrl+\ must not leave core files behind
-        // The sanitizer runtime must not object to faketime's library coming first, and its leak
-        // check cannot run under strace.
-        setenv("ASAN_OPTIONS",
-               options.trace_writes_to.empty() ? "verify_asan_link_order=0"
-                                               : "verify_asan_link_order=0:detect_leaks=0",
-               1);
-        setenv("TZ", "UTC", 1);
-        if (options.trace_writes_to.empty()) {
-            setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
-            setenv("FAKETIME", clock.c_str(), 1);
-            execl(SMINATORE_BINARY, SMINATORE_BINARY, static_cast<char*>(nullptr));
-        } else {
-            const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
-            const std::string faketime = "FAKETIME=" + clock;
-            execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(),
-                   SMINATORE_BINARY, static_cast<char*>(nullptr));
-        }
-        _exit(127);
+        close(reports[0]);
+        run_shell(run.master, run.slave, clock, options, reports[1]);
     }
+    close(reports[1]);
+    run.reports = reports[0];
+    int game = -1;
+    if (read(run.reports, &game, sizeof game) != static_cast<ssize_t>(sizeof game)) {
+        std::abort();
+    }
+    run.game = game;
     return run;
 }
 
@@ -152,6 +215,7 @@ int wait_for_exit(GameRun& run, int timeout_ms)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (ms_left(deadline) == 0) {
+            kill(run.game, SIGKILL);
             kill(run.pid, SIGKILL);
             waitpid(run.pid, &status, 0);
             run.pid = -1;
@@ -165,11 +229,12 @@ int wait_for_stop(GameRun& run, int timeout_ms)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
-        int status = 0;
-        if (waitpid(run.pid, &status, WNOHANG | WUNTRACED) == run.pid && WIFSTOPPED(status)) {
+        pollfd ready = {run.reports, POLLIN, 0};
+        int signal_number = -1;
+        if (poll(&ready, 1, 0) > 0 && read(run.reports, &signal_number, sizeof signal_number) > 0) {
             while (read_some(run, 50)) {
             }
-            return WSTOPSIG(status);
+            return signal_number;
         }
         if (ms_left(deadline) == 0) {
             return -1;
@@ -212,8 +277,13 @@ void hang_up(GameRun& run)
 void close_run(GameRun& run)
 {
     if (run.pid > 0) {
+        kill(run.game, SIGKILL);
         kill(run.pid, SIGKILL);
         waitpid(run.pid, nullptr, 0);
+    }
+    if (run.reports >= 0) {
+        close(run.reports);
+        run.reports = -1;
     }
     if (run.master >= 0) {
         close(run.master);

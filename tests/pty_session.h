@@ -13,10 +13,13 @@ struct GameOptions {
     std::string trace_writes_to;   // non-empty: run under strace, logging write calls there
     std::string stderr_file;       // empty: standard error is the terminal
     bool ignore_hangup = false;    // started as under nohup
+    bool alone = false;            // the game leads the terminal's session, with no shell above it
 };
 
 struct GameRun {
-    pid_t pid = -1;  // the game itself (or strace, when tracing)
+    pid_t pid = -1;   // the shell-like parent that runs the game and tells its stops and status
+    pid_t game = -1;  // the game itself (or strace, when tracing): where signals go
+    int reports = -1;
     int master = -1;
     int slave = -1;  // kept open here, to read the terminal's mode after the game
     std::string output;
