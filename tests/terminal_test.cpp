@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 #include <sys/ioctl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "pty_session.h"
@@ -19,6 +20,12 @@ constexpr std::uint32_t SEED = 1000000000;
 
 const std::string LOSING_END =
     "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR + "Creato da Sorvendi\n";
+
+// A file of this test process's own: CTest runs tests side by side.
+std::string temporary_file(const std::string& name)
+{
+    return ::testing::TempDir() + "sminatore_" + std::to_string(getpid()) + "_" + name;
+}
 
 std::string read_file(const std::string& path)
 {
@@ -193,7 +200,7 @@ class HangUp : public Terminal, public ::testing::WithParamInterface<bool> {};
 // With the hang-up signal ignored, as under nohup, the game learns it from the terminal itself.
 TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
 {
-    const std::string errors = ::testing::TempDir() + "sminatore_hangup.err";
+    const std::string errors = temporary_file("hangup.err");
     GameOptions options;
     options.ignore_hangup = true;
     options.alone = GetParam();
@@ -203,6 +210,7 @@ TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
     hang_up(run);
     EXPECT_EQ(wait_for_exit(run), 1);
     EXPECT_EQ(read_file(errors), "sminatore: serve un terminale da cui leggere i tasti.\n");
+    unlink(errors.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
@@ -212,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
 
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
 {
-    const std::string screens = ::testing::TempDir() + "sminatore_screens.txt";
+    const std::string screens = temporary_file("screens.txt");
     GameOptions options;
     options.stdout_file = screens;
     run = start_game(SEED, options);
@@ -223,6 +231,7 @@ TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
                                       board({}) + "\n\tHAI PERSO!!" + "\f" + "Creato da Sorvendi\n");
     EXPECT_EQ(run.output, "");
     EXPECT_TRUE(mode_restored());
+    unlink(screens.c_str());
 }
 
 } // namespace
