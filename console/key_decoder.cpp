@@ -115,46 +115,80 @@ int keypad_character(int letter)
 }
 
 struct Parameters {
+    bool valid;     // "", "n" or "n;m": what keys send; anything else belongs to no key
+    int count;      // numbers given
     int first;      // -1 when absent
     int modifiers;  // xterm bits, 0 when absent
 };
 
-// Reads "n" or "n;m" (digits and semicolons). Anything else in the parameters is ignored.
 Parameters read_parameters(const unsigned char* bytes, int length)
 {
     int values[2] = {-1, -1};
     int index = 0;
     for (int i = 0; i < length; ++i) {
-        if (bytes[i] == ';') {
-            if (++index > 1) {
-                break;
-            }
+        if (bytes[i] == ';' && index == 0) {
+            index = 1;
         } else if (bytes[i] >= '0' && bytes[i] <= '9' && values[index] < 1000) {
             values[index] = (values[index] < 0 ? 0 : values[index] * 10) + (bytes[i] - '0');
+        } else {
+            return {false, 0, -1, 0};
         }
     }
-    return {values[0], values[1] > 1 ? values[1] - 1 : 0};
+    return {true, length == 0 ? 0 : index + 1, values[0], values[1] > 1 ? values[1] - 1 : 0};
+}
+
+// rxvt and the Linux console send Shift+F3 to Shift+F10 as the VT220's F13 to F20.
+Key shifted_tilde_key(int number)
+{
+    switch (number) {
+    case 25: return F3;
+    case 26: return F4;
+    case 28: return F5;
+    case 29: return F6;
+    case 31: return F7;
+    case 32: return F8;
+    case 33: return F9;
+    case 34: return F10;
+    default: return NO_KEY;
+    }
+}
+
+KeyPress decode_tilde(int consumed, const Parameters& p, int modifiers)
+{
+    const Key shifted = shifted_tilde_key(p.first);
+    if (shifted != NO_KEY) {
+        return extended(consumed, shifted, modifiers | SHIFT);
+    }
+    return extended(consumed, tilde_key(p.first), modifiers);
 }
 
 KeyPress decode_csi_final(int consumed, const unsigned char* parameters, int length, int final_byte,
                           int alt)
 {
     const Parameters p = read_parameters(parameters, length);
+    if (!p.valid) {
+        return nothing(consumed);  // a terminal's report or a private sequence, not a key
+    }
     const int modifiers = p.modifiers | alt;
     switch (final_byte) {
-    case '~': return extended(consumed, tilde_key(p.first), modifiers);
-    case '$': return extended(consumed, tilde_key(p.first), modifiers | SHIFT);
-    case '^': return extended(consumed, tilde_key(p.first), modifiers | CTRL);
-    case '@': return extended(consumed, tilde_key(p.first), modifiers | CTRL | SHIFT);
-    case 'Z': return one(consumed, '\t');  // Shift+Tab types a tab, as on the PC
+    case '~': return decode_tilde(consumed, p, modifiers);
+    case '$': return decode_tilde(consumed, p, modifiers | SHIFT);
+    case '^': return decode_tilde(consumed, p, modifiers | CTRL);
+    case '@': return decode_tilde(consumed, p, modifiers | CTRL | SHIFT);
+    case 'Z': return p.count == 0 ? one(consumed, '\t') : nothing(consumed);  // Shift+Tab types a tab, as on the PC
     default: break;
     }
     // rxvt's Shift+cursor keys: a bare lower-case letter (with parameters it is something else).
     if (final_byte >= 'a' && final_byte <= 'd') {
         const Key keys[] = {UP, DOWN, RIGHT, LEFT};
-        return extended(consumed, length == 0 ? keys[final_byte - 'a'] : NO_KEY, modifiers | SHIFT);
+        return extended(consumed, p.count == 0 ? keys[final_byte - 'a'] : NO_KEY, modifiers | SHIFT);
     }
-    return extended(consumed, letter_key(final_byte), modifiers);
+    // Cursor keys and F1..F4 carry the modifier second ("1;5"), or, in xterm's older form, alone.
+    if (p.count == 2 && p.first != 1) {
+        return nothing(consumed);
+    }
+    const int lone_modifier = p.count == 1 && p.first > 1 ? p.first - 1 : 0;
+    return extended(consumed, letter_key(final_byte), modifiers | lone_modifier);
 }
 
 // bytes[0..1] is ESC [.
@@ -169,19 +203,24 @@ KeyPress decode_csi(const unsigned char* bytes, int length, bool more_may_follow
         return extended(4, letter >= 'A' && letter <= 'E' ? static_cast<Key>(F1 + (letter - 'A')) : NO_KEY,
                         alt);
     }
+    bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
         if (i >= MAX_KEY_BYTES) {
             return nothing(i);
         }
-        if (byte >= 0x30 && byte <= 0x3F) {
+        if (byte >= 0x30 && byte <= 0x3F && !intermediates) {
             continue;  // parameter bytes
         }
-        if (byte == '$' || (byte >= 0x40 && byte <= 0x7E)) {
-            return decode_csi_final(i + 1, bytes + 2, i - 2, byte, alt);
+        if (byte == '$' && !intermediates) {
+            return decode_csi_final(i + 1, bytes + 2, i - 2, byte, alt);  // rxvt's Shift
         }
-        if (byte >= 0x20 && byte <= 0x2F) {
-            continue;  // intermediate bytes
+        if (byte >= 0x20 && byte <= 0x3F) {
+            intermediates = true;
+            continue;
+        }
+        if (byte >= 0x40 && byte <= 0x7E) {
+            return intermediates ? nothing(i + 1) : decode_csi_final(i + 1, bytes + 2, i - 2, byte, alt);
         }
         // A control byte cannot be inside a sequence: what came so far was no key.
         return nothing(i);
@@ -198,6 +237,9 @@ KeyPress decode_ss3(const unsigned char* bytes, int length, bool more_may_follow
 {
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
+        if (i >= MAX_KEY_BYTES) {
+            return nothing(i);
+        }
         if ((byte >= '0' && byte <= '9') || byte == ';') {
             continue;  // some terminals put a modifier here
         }
@@ -205,6 +247,9 @@ KeyPress decode_ss3(const unsigned char* bytes, int length, bool more_may_follow
             return nothing(i);
         }
         const Parameters p = read_parameters(bytes + 2, i - 2);
+        if (!p.valid) {
+            return nothing(i + 1);
+        }
         // A lone number is the modifier ("ESC O 5 P"); "1;5" has it second.
         const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0)) | alt;
         if (byte >= 'a' && byte <= 'd') {
@@ -255,8 +300,10 @@ KeyPress decode_character(const unsigned char* bytes, int length, bool more_may_
     if (have < needed) {
         return more_may_follow ? nothing(0) : one(have, lead);
     }
-    // Latin-1 characters keep their code; the others have none of their own in one byte.
-    return one(have, code_point <= 0xFF ? static_cast<int>(code_point) : lead);
+    // Latin-1 characters keep their code; the others have none of their own in one byte. A
+    // character spelt with more bytes than it needs ("overlong") is no character at all, and must
+    // not pass for a letter or for a prefix.
+    return one(have, code_point >= 0x80 && code_point <= 0xFF ? static_cast<int>(code_point) : lead);
 }
 
 } // namespace
@@ -288,6 +335,9 @@ KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow
     const unsigned char* sequence = bytes + start;
     const int remaining = length - start;
     KeyPress key;
+    if (alt && remaining == 2 && !more_may_follow) {
+        return one(1, ESC);  // Escape, then Alt+[ or Alt+O
+    }
     if (sequence[1] == '[') {
         key = decode_csi(sequence, remaining, more_may_follow, alt);
     } else if (sequence[1] == 'O') {

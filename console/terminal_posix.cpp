@@ -1,6 +1,7 @@
 // The console on POSIX terminals: keys come from /dev/tty in a raw mode kept for the whole game
 // (so type-ahead is never echoed), the game plays on the terminal's alternate screen, and what it
-// writes leaves in one write per wait for a key.
+// writes leaves in one write per wait for a key. A copy of the current screen is kept, to draw
+// it again after a stop or a change of window size.
 #include "terminal.h"
 
 #include <cerrno>
@@ -14,11 +15,10 @@
 #include <unistd.h>
 
 #include "key_decoder.h"
+#include "signals_posix.h"
 
 namespace {
 
-constexpr char ENTER_GAME_SCREEN[] = "\x1b[?1049h";
-constexpr char LEAVE_GAME_SCREEN[] = "\x1b[?1049l";
 constexpr char CLEAR[] = "\x1b[H\x1b[2J";
 // Into a file, a form feed parts the screens, as the PC console's own clearing does.
 constexpr char CLEAR_IN_FILE[] = "\f";
@@ -26,14 +26,20 @@ constexpr char CLEAR_IN_FILE[] = "\f";
 constexpr int SEQUENCE_WAIT_MS = 100;
 
 int tty_fd = -1;
-termios saved_mode;
+int wake_fd = -1;
+termios player_mode;
+termios playing_mode;
 bool mode_changed = false;
 bool output_is_terminal = false;
-bool on_game_screen = false;
 
 // Text not yet sent. A whole screen fits, so each one leaves in a single write.
 char pending[16384];
 int pending_length = 0;
+
+// Everything written since the screen was last cleared. When it outgrows the buffer, its oldest
+// lines go: by then they have scrolled off any window.
+char screen_copy[16384];
+int screen_length = 0;
 
 unsigned char input[MAX_KEY_BYTES * 2];
 int input_length = 0;
@@ -54,13 +60,19 @@ void write_all(int fd, const char* bytes, int length)
     }
 }
 
+void set_mode(const termios& mode)
+{
+    while (tcsetattr(tty_fd, TCSANOW, &mode) != 0 && errno == EINTR) {
+    }
+}
+
 void send_pending()
 {
     write_all(STDOUT_FILENO, pending, pending_length);
     pending_length = 0;
 }
 
-void hold(const char* bytes, int length)
+void queue(const char* bytes, int length)
 {
     if (length > static_cast<int>(sizeof pending) - pending_length) {
         send_pending();
@@ -73,17 +85,39 @@ void hold(const char* bytes, int length)
     pending_length += length;
 }
 
-void hold(const char* text) { hold(text, static_cast<int>(std::strlen(text))); }
+void queue(const char* text) { queue(text, static_cast<int>(std::strlen(text))); }
+
+void remember(const char* bytes, int length)
+{
+    const int room = static_cast<int>(sizeof screen_copy);
+    if (length >= room) {
+        bytes += length - room;
+        length = room;
+        screen_length = 0;
+    }
+    if (screen_length + length > room) {
+        const char* kept = screen_copy + (screen_length + length - room);
+        const char* end = screen_copy + screen_length;
+        while (kept < end && *kept++ != '\n') {
+        }
+        screen_length = static_cast<int>(end - kept);
+        std::memmove(screen_copy, kept, static_cast<size_t>(screen_length));
+    }
+    std::memcpy(screen_copy + screen_length, bytes, static_cast<size_t>(length));
+    screen_length += length;
+}
 
 void restore_console()
 {
-    if (on_game_screen) {
-        hold(LEAVE_GAME_SCREEN);
-        on_game_screen = false;
+    hold_signals();
+    if (game_screen_shown()) {
+        queue(GAME_SCREEN_OFF);
+        mark_game_screen_shown(false);
     }
     send_pending();
     if (mode_changed) {
-        tcsetattr(tty_fd, TCSANOW, &saved_mode);
+        mark_mode_taken(false);
+        set_mode(player_mode);
         mode_changed = false;
     }
 }
@@ -100,19 +134,49 @@ termios game_mode(termios mode)
     return mode;
 }
 
+// After a stop the shell has had the terminal, and after a resize the window may have lost the
+// screen: the game's mode and the current screen come back, just as they were.
+void take_terminal_back()
+{
+    clear_wake_up();
+    mark_mode_taken(true);
+    set_mode(playing_mode);
+    if (!output_is_terminal) {
+        return;
+    }
+    send_pending();
+    if (!game_screen_shown()) {
+        mark_game_screen_shown(true);
+        queue(GAME_SCREEN_ON);
+    }
+    queue(CLEAR);
+    queue(screen_copy, screen_length);
+    send_pending();
+}
+
 // Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
-// 1: bytes came; 0: none came in time; -1: the terminal is gone.
+// 1: bytes came; 0: none came in time; -1: the terminal gives no more keys.
 int fill_input(int wait_ms)
 {
     for (;;) {
-        pollfd ready = {tty_fd, POLLIN, 0};
-        const int polled = poll(&ready, 1, wait_ms);
-        if (polled < 0 && errno == EINTR) {
+        pollfd ready[2] = {{tty_fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+        const int polled = poll(ready, wake_fd >= 0 ? 2 : 1, wait_ms);
+        if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
+        }
+        if (polled < 0) {
+            return -1;
         }
         if (polled == 0) {
             return 0;
         }
+        if (ready[1].revents != 0) {
+            take_terminal_back();
+        }
+        if (ready[0].revents == 0) {
+            continue;
+        }
+        // Also on a hang-up or an error: the read tells which.
         const ssize_t got = read(tty_fd, input + input_length, sizeof input - static_cast<size_t>(input_length));
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
@@ -129,25 +193,31 @@ int fill_input(int wait_ms)
 
 bool open_console()
 {
-    tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty_fd < 0 || tcgetattr(tty_fd, &saved_mode) != 0) {
+    do {
+        tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    } while (tty_fd < 0 && errno == EINTR);
+    if (tty_fd < 0 || tcgetattr(tty_fd, &player_mode) != 0) {
         return false;
     }
+    playing_mode = game_mode(player_mode);
+    wake_fd = catch_signals(tty_fd, player_mode);
     std::atexit(restore_console);
-    const termios mode = game_mode(saved_mode);
-    if (tcsetattr(tty_fd, TCSANOW, &mode) != 0) {
-        return false;
-    }
     mode_changed = true;
+    mark_mode_taken(true);
+    set_mode(playing_mode);
     output_is_terminal = isatty(STDOUT_FILENO) != 0;
     if (output_is_terminal) {
-        hold(ENTER_GAME_SCREEN);
-        on_game_screen = true;
+        queue(GAME_SCREEN_ON);
+        mark_game_screen_shown(true);
     }
     return true;
 }
 
-void clear_screen() { hold(output_is_terminal ? CLEAR : CLEAR_IN_FILE); }
+void clear_screen()
+{
+    queue(output_is_terminal ? CLEAR : CLEAR_IN_FILE);
+    screen_length = 0;
+}
 
 void print_text(const char* format, ...)
 {
@@ -157,7 +227,9 @@ void print_text(const char* format, ...)
     const int length = std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     if (length > 0) {
-        hold(text, length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1);
+        const int kept = length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1;
+        queue(text, kept);
+        remember(text, kept);
     }
 }
 

@@ -10,62 +10,9 @@
 #include <unistd.h>
 
 #include "pty_session.h"
+#include "screen_text.h"
 
 namespace {
-
-const std::string GAME_SCREEN_ON = "\x1b[?1049h";
-const std::string GAME_SCREEN_OFF = "\x1b[?1049l";
-const std::string CLEAR = "\x1b[H\x1b[2J";
-
-// The field that the clock at 1000000000 lays out: B a bomb, . an empty cell, digits counts.
-const char* const FIELD[] = {
-    "...1B1.111", "...111.1B1", ".......111", "11........", "B2........",
-    "B3........", "B3211.....", "2B2B1.....", "11323221..", "..1B2BB1..",
-};
-
-// The board as the player sees it with the named cells ("E0": column, then row) covered.
-std::string board(const std::set<std::string>& hidden)
-{
-    std::string text = "\n     A B C D E F G H I J\n\n";
-    for (int row = 0; row < 10; ++row) {
-        text += "  " + std::to_string(row) + " ";
-        for (int column = 0; column < 10; ++column) {
-            const std::string name = {char('A' + column), char('0' + row)};
-            const char cell = FIELD[row][column];
-            text += hidden.count(name) ? " #" : cell == '.' ? "  " : std::string(" ") + cell;
-        }
-        text += "\n";
-    }
-    return text;
-}
-
-std::set<std::string> all_cells()
-{
-    std::set<std::string> cells;
-    for (char column = 'A'; column <= 'J'; ++column) {
-        for (char row = '0'; row <= '9'; ++row) {
-            cells.insert({column, row});
-        }
-    }
-    return cells;
-}
-
-std::string prompt(const std::string& label) { return "\n\t" + label + ": "; }
-
-// What reaches the terminal: its output processing turns each line end into CR LF.
-std::string on_terminal(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
-}
-
-const std::string FIRST_FRAME = GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
 
 std::string lost_game_text()
 {
@@ -93,7 +40,9 @@ TEST_F(Game, LostOnTheFirstMove)
 
 TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
 {
-    run = start_game(1000000000, GameOptions{true, "", ""});
+    GameOptions options;
+    options.stdin_from_null = true;
+    run = start_game(1000000000, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
@@ -172,7 +121,9 @@ TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
 TEST_F(Game, WritesOncePerKeyPressPlusOne)
 {
     const std::string log = ::testing::TempDir() + "sminatore_writes.log";
-    run = start_game(1000000000, GameOptions{false, "", log});
+    GameOptions options;
+    options.trace_writes_to = log;
+    run = start_game(1000000000, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME), 20000));
     // One move at a time, waiting for each answer, as a player types.
     int key_presses = 0;
@@ -189,7 +140,7 @@ TEST_F(Game, WritesOncePerKeyPressPlusOne)
     ++key_presses;
     ASSERT_EQ(wait_for_exit(run, 20000), 0);
     std::ifstream in(log);
-    // Only the game's own writes: faketime runs a helper of its own first.
+    // Only the game's own writes: those of the process that shows the game screen.
     std::string line;
     std::string game_pid;
     int writes = 0;

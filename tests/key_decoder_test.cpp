@@ -61,6 +61,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+h", "\x1bh", {'h'}}, Case{"e grave in UTF-8", "\xc3\xa8", {0xE8}},
                       Case{"euro sign is one key", "\xe2\x82\xac", {0xE2}},
                       Case{"stray continuation byte", "\x80", {0x80}},
+                      Case{"a grave is 224 on its own", "\xc3\xa0", {0xE0}},
+                      Case{"u grave", "\xc3\xb9", {0xF9}},
+                      Case{"overlong slash is no slash", "\xc0\xaf", {0xC0, 0xAF}},
+                      Case{"overlong A is no letter", "\xe0\x81\x81", {0xE0}},
+                      Case{"overlong NUL is no prefix", "\xf0\x80\x80\x80", {0xF0}},
+                      Case{"broken character then a letter", "\xc3h", {0xC3, 'h'}},
                       Case{"a paste of several keys", "c7x", {'c', '7', 'x'}}),
     case_name);
 
@@ -79,6 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+F1", "\x1b[1;3P", {0, 104}}, Case{"Ctrl+F7", "\x1b[18;5~", {0, 100}},
                       Case{"Shift+F5", "\x1b[15;2~", {0, 88}},
                       Case{"Ctrl+Alt+Shift+F1: Alt wins", "\x1b[1;8P", {0, 104}},
+                      Case{"F2", "\x1bOQ", {0, 60}}, Case{"F3", "\x1bOR", {0, 61}},
+                      Case{"F6", "\x1b[17~", {0, 64}}, Case{"F8", "\x1b[19~", {0, 66}},
+                      Case{"F9", "\x1b[20~", {0, 67}}, Case{"Alt+F3", "\x1b[1;3R", {0, 106}},
+                      Case{"Ctrl+F10", "\x1b[21;5~", {0, 103}}, Case{"Shift+F11", "\x1b[23;2~", {224, 135}},
+                      Case{"Ctrl+Home", "\x1b[1;5H", {224, 119}}, Case{"Alt+Home", "\x1b[1;3H", {0, 151}},
+                      Case{"Ctrl+PgDn", "\x1b[6;5~", {224, 118}}, Case{"Alt+Delete", "\x1b[3;3~", {0, 163}},
+                      Case{"Shift+Up is Up", "\x1b[1;2A", {224, 72}},
+                      Case{"older xterm Ctrl+Up, modifier alone", "\x1b[5A", {224, 141}},
                       Case{"Up then a letter", "\x1b[Ah", {224, 72, 'h'}}),
     case_name);
 
@@ -92,6 +106,17 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"rxvt Shift+Up", "\x1b[a", {224, 72}}, Case{"rxvt Ctrl+Up", "\x1bOa", {224, 141}},
                       Case{"rxvt Alt+Up", "\x1b\x1b[A", {0, 152}},
                       Case{"Linux console F1", "\x1b[[A", {0, 59}}, Case{"Linux console F5", "\x1b[[E", {0, 63}},
+                      Case{"Linux console F6", "\x1b[17~", {0, 64}},
+                      Case{"Linux console Shift+F3", "\x1b[25~", {0, 86}},
+                      Case{"rxvt Shift+F10", "\x1b[34~", {0, 93}},
+                      Case{"rxvt Ctrl+Shift+F3: Ctrl wins", "\x1b[25^", {0, 96}},
+                      Case{"rxvt Shift+F11", "\x1b[23$", {224, 135}}, Case{"rxvt Ctrl+Home", "\x1b[7^", {224, 119}},
+                      Case{"rxvt Ctrl+F4", "\x1b[14^", {0, 97}}, Case{"rxvt Alt+F1", "\x1b\x1b[11~", {0, 104}},
+                      Case{"PuTTY F1", "\x1b[11~", {0, 59}},
+                      Case{"PuTTY Ctrl+Up, sent as application Up", "\x1bOA", {224, 72}},
+                      Case{"older VTE Ctrl+F1", "\x1bO1;5P", {0, 94}}, Case{"older xterm Ctrl+F1", "\x1bO5P", {0, 94}},
+                      Case{"screen and tmux End", "\x1b[4~", {224, 79}},
+                      Case{"tmux Alt+Up with no extended keys", "\x1b\x1b[A", {0, 152}},
                       Case{"keypad 7 in application mode", "\x1bOw", {'7'}},
                       Case{"keypad Enter", "\x1bOM", {13}}),
     case_name);
@@ -102,7 +127,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"unknown tilde number", "\x1b[99~", {}},
                       Case{"unknown CSI then a key", "\x1b[?1;2cJ", {'J'}},
                       Case{"broken sequence", "\x1b[1\x03", {3}},
-                      Case{"Alt+[ alone", "\x1b[", {'['}}, Case{"Alt+O alone", "\x1bO", {'O'}}),
+                      Case{"Alt+[ alone", "\x1b[", {'['}}, Case{"Alt+O alone", "\x1bO", {'O'}},
+                      Case{"Escape, then Alt+[ alone", "\x1b\x1b[", {27, '['}},
+                      Case{"Escape, then Alt+O alone", "\x1b\x1bO", {27, 'O'}},
+                      Case{"a report with a private marker", "\x1b[?1;2A", {}},
+                      Case{"intermediate bytes", "\x1b[1 qJ", {'J'}},
+                      Case{"three parameters", "\x1b[1;5;3A", {}},
+                      Case{"a letter inside another protocol's key", "\x1b[27;5;106~", {}},
+                      Case{"focus report", "\x1b[I", {}},
+                      Case{"SS3 with three parameters", "\x1bO1;5;3P", {}},
+                      Case{"cursor key with a first parameter", "\x1b[2;5A", {}}),
     case_name);
 
 TEST(Decoder, WaitsForTheRestOfASequence)

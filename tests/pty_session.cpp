@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,15 +40,110 @@ bool read_some(GameRun& run, int wait_ms)
     return true;
 }
 
-// faketime's absolute form, which holds the clock still, for the second that seed stands for.
-std::string stopped_clock(std::uint32_t seed)
+// faketime's own command forks and waits for the program, and reports a signal that ended it as
+// status 1; its library, preloaded into the game itself, fixes the clock just the same and leaves
+// the game's own status and stops to be seen. The absolute form holds the clock still at that
+// second: a clock started there could reach the next second before a slow start reads it.
+std::string fixed_clock(std::uint32_t seed)
 {
-    const std::time_t when = static_cast<std::time_t>(seed);
+    const std::time_t at = seed;
     std::tm utc{};
-    gmtime_r(&when, &utc);
+    gmtime_r(&at, &utc);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
     return text;
+}
+
+const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
+
+// The game as the player's shell would run it: in a process group of its own, in the
+// foreground of the terminal, with its parent in the same session (or, alone, as the leader of
+// the terminal's session, which leaves its process group orphaned: no shell would take it back
+// from a stop, so the system does not stop it).
+[[noreturn]] void run_game(int slave, const std::string& clock, const GameOptions& options)
+{
+    if (options.alone) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+    } else {
+        setpgid(0, 0);
+        signal(SIGTTOU, SIG_IGN);
+        tcsetpgrp(slave, getpid());
+        signal(SIGTTOU, SIG_DFL);
+    }
+    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);  // kept across exec, as with nohup
+    const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : slave;
+    const int out = options.stdout_file.empty()
+                        ? slave
+                        : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = options.stderr_file.empty()
+                        ? slave
+                        : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    const rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
+    // The sanitizer runtime must not object to faketime's library coming first, and its leak
+    // check cannot run under strace.
+    setenv("ASAN_OPTIONS",
+           options.trace_writes_to.empty() ? "verify_asan_link_order=0" : "verify_asan_link_order=0:detect_leaks=0",
+           1);
+    setenv("TZ", "UTC", 1);
+    if (options.trace_writes_to.empty()) {
+        setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
+        setenv("FAKETIME", clock.c_str(), 1);
+        execl(game_binary(), game_binary(), static_cast<char*>(nullptr));
+    } else {
+        const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
+        const std::string faketime = "FAKETIME=" + clock;
+        execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
+               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), game_binary(),
+               static_cast<char*>(nullptr));
+    }
+    _exit(127);
+}
+
+void report(int fd, int value)
+{
+    const ssize_t ignored = write(fd, &value, sizeof value);
+    static_cast<void>(ignored);
+}
+
+// The parent in the session, as a shell: tells the game's process id, then each stop of the
+// game, and ends with the game's status (128 + the signal's number when a signal ended it).
+[[noreturn]] void run_shell(int master, int slave, const std::string& clock, const GameOptions& options,
+                            int reports)
+{
+    close(master);
+    if (!options.alone) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+    }
+    signal(SIGHUP, SIG_IGN);  // outlives a hang-up, to tell how the game took it
+    const pid_t game = fork();
+    if (game == 0) {
+        close(reports);
+        run_game(slave, clock, options);
+    }
+    if (!options.alone) {
+        setpgid(game, game);
+    }
+    report(reports, game);
+    for (;;) {
+        int status = 0;
+        if (waitpid(game, &status, WUNTRACED) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            _exit(126);
+        }
+        if (WIFSTOPPED(status)) {
+            report(reports, WSTOPSIG(status));
+        } else {
+            _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        }
+    }
 }
 
 } // namespace
@@ -62,41 +158,24 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
     winsize size = {24, 80, 0, 0};
-    if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0) {
+    int reports[2];
+    if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0 || pipe2(reports, O_CLOEXEC) != 0) {
         std::abort();
     }
     tcgetattr(run.slave, &run.mode_before);
+    const std::string clock = fixed_clock(seed);
     run.pid = fork();
     if (run.pid == 0) {
-        setsid();
-        ioctl(run.slave, TIOCSCTTY, 0);
-        const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : run.slave;
-        const int out = options.stdout_file.empty()
-                            ? run.slave
-                            : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(run.slave, 2);
-        close(run.master);
-        // The sanitizer runtime must not object to faketime's library coming first, and its leak
-        // check cannot run under strace.
-        setenv("ASAN_OPTIONS",
-               options.trace_writes_to.empty() ? "verify_asan_link_order=0"
-                                               : "verify_asan_link_order=0:detect_leaks=0",
-               1);
-        // A clock stopped at the seed's second, not one started there: on a loaded machine the
-        // game may take long enough to start for a running clock to reach the next second.
-        setenv("TZ", "UTC", 1);
-        const std::string stopped = stopped_clock(seed);
-        if (options.trace_writes_to.empty()) {
-            execlp("faketime", "faketime", "-f", stopped.c_str(), game_binary(), static_cast<char*>(nullptr));
-        } else {
-            execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-                   options.trace_writes_to.c_str(), "faketime", "-f", stopped.c_str(), game_binary(),
-                   static_cast<char*>(nullptr));
-        }
-        _exit(127);
+        close(reports[0]);
+        run_shell(run.master, run.slave, clock, options, reports[1]);
     }
+    close(reports[1]);
+    run.reports = reports[0];
+    int game = -1;
+    if (read(run.reports, &game, sizeof game) != static_cast<ssize_t>(sizeof game)) {
+        std::abort();
+    }
+    run.game = game;
     return run;
 }
 
@@ -143,6 +222,7 @@ int wait_for_exit(GameRun& run, int timeout_ms)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (ms_left(deadline) == 0) {
+            kill(run.game, SIGKILL);
             kill(run.pid, SIGKILL);
             waitpid(run.pid, &status, 0);
             run.pid = -1;
@@ -152,17 +232,65 @@ int wait_for_exit(GameRun& run, int timeout_ms)
     }
 }
 
+int wait_for_stop(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pollfd ready = {run.reports, POLLIN, 0};
+        int signal_number = -1;
+        if (poll(&ready, 1, 0) > 0 && read(run.reports, &signal_number, sizeof signal_number) > 0) {
+            while (read_some(run, 50)) {
+            }
+            return signal_number;
+        }
+        if (ms_left(deadline) == 0) {
+            return -1;
+        }
+        read_some(run, 20);
+    }
+}
+
+bool wait_for_game_mode(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while ((terminal_mode(run).c_lflag & ECHO) != 0) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, 10);
+    }
+    return true;
+}
+
+termios terminal_mode(const GameRun& run)
+{
+    termios mode{};
+    tcgetattr(run.slave, &mode);
+    return mode;
+}
+
 bool same_mode(const termios& a, const termios& b)
 {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
+void hang_up(GameRun& run)
+{
+    close(run.master);
+    run.master = -1;
+}
+
 void close_run(GameRun& run)
 {
     if (run.pid > 0) {
+        kill(run.game, SIGKILL);
         kill(run.pid, SIGKILL);
         waitpid(run.pid, nullptr, 0);
+    }
+    if (run.reports >= 0) {
+        close(run.reports);
+        run.reports = -1;
     }
     if (run.master >= 0) {
         close(run.master);

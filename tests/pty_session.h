@@ -11,10 +11,15 @@ struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
     std::string stdout_file;       // empty: standard output is the terminal
     std::string trace_writes_to;   // non-empty: run under strace, logging write calls there
+    std::string stderr_file;       // empty: standard error is the terminal
+    bool ignore_hangup = false;    // started as under nohup
+    bool alone = false;            // the game leads the terminal's session, with no shell above it
 };
 
 struct GameRun {
-    pid_t pid = -1;
+    pid_t pid = -1;   // the shell-like parent that runs the game and tells its stops and status
+    pid_t game = -1;  // the game itself (or strace, when tracing): where signals go
+    int reports = -1;
     int master = -1;
     int slave = -1;  // kept open here, to read the terminal's mode after the game
     std::string output;
@@ -32,10 +37,23 @@ void type_keys(GameRun& run, const std::string& bytes);
 // Reads output until it ends with the text, or the time runs out. True if it came.
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 5000);
 
-// Reads what is left and waits for the game to end; the exit status, or -1 if it did not end
-// in time (it is then killed).
+// Reads what is left and waits for the game to end; the exit status (128 + the signal's number
+// when a signal ended it), or -1 if it did not end in time (it is then killed).
 int wait_for_exit(GameRun& run, int timeout_ms = 5000);
 
+// Waits for the game to stop (as after Ctrl+Z), reading its output meanwhile; the number of the
+// signal that stopped it, or -1 if it did not stop in time.
+int wait_for_stop(GameRun& run, int timeout_ms = 5000);
+
+// Waits until the terminal is in the game's mode (no echo), so that typed keys cannot be echoed
+// by the terminal before the game has taken it.
+bool wait_for_game_mode(GameRun& run, int timeout_ms = 5000);
+
+termios terminal_mode(const GameRun& run);
+
 bool same_mode(const termios& a, const termios& b);
+
+// Closes the terminal's master side, as a closed window or a dropped connection does.
+void hang_up(GameRun& run);
 
 void close_run(GameRun& run);

@@ -1,0 +1,237 @@
+// The terminal under the game, through the real program on a pseudo-terminal: keys as each
+// terminal sends them, typed with no pause; the ways out and Ctrl+Z, each followed by a look at
+// the terminal's mode; a hang-up; and the screens into a file.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <vector>
+
+#include "pty_session.h"
+#include "screen_text.h"
+
+namespace {
+
+constexpr std::uint32_t SEED = 1000000000;
+
+const std::string LOSING_END =
+    "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR + "Creato da Sorvendi\n";
+
+// A file of this test process's own: CTest runs tests side by side.
+std::string temporary_file(const std::string& name)
+{
+    return ::testing::TempDir() + "sminatore_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What came after each "Colonna: ": N.A. or the echoed column.
+std::vector<std::string> column_answers(const std::string& output)
+{
+    std::vector<std::string> answers;
+    const std::string label = "Colonna: ";
+    for (size_t at = output.find(label); at != std::string::npos; at = output.find(label, at)) {
+        at += label.size();
+        answers.push_back(output.substr(at, output.find_first_of("\r\x1b", at) - at));
+    }
+    return answers;
+}
+
+class Terminal : public ::testing::Test {
+protected:
+    void TearDown() override { close_run(run); }
+    bool mode_restored() const { return same_mode(run.mode_before, terminal_mode(run)); }
+    GameRun run;
+};
+
+struct TerminalKey {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> answers;
+};
+
+const TerminalKey TERMINAL_KEYS[] = {
+    {"Up, normal cursor mode (xterm, VTE, PuTTY, tmux, screen)", "\x1b[A", {"N.A.", "H"}},
+    {"Up, application cursor mode", "\x1bOA", {"N.A.", "H"}},
+    {"Home, xterm and VTE", "\x1b[H", {"N.A.", "G"}},
+    {"Home, application cursor mode", "\x1bOH", {"N.A.", "G"}},
+    {"Home, Linux console, screen, tmux, PuTTY", "\x1b[1~", {"N.A.", "G"}},
+    {"Home, rxvt", "\x1b[7~", {"N.A.", "G"}},
+    {"PgUp", "\x1b[5~", {"N.A.", "I"}},
+    {"F7", "\x1b[18~", {"N.A.", "A"}},
+    {"F10", "\x1b[21~", {"N.A.", "D"}},
+    {"Ctrl+F4, xterm", "\x1b[1;5S", {"N.A.", "a"}},
+    {"Ctrl+F4, rxvt", "\x1b[14^", {"N.A.", "a"}},
+    {"Alt+F1, xterm", "\x1b[1;3P", {"N.A.", "h"}},
+    {"Alt+F1, rxvt", "\x1b\x1b[11~", {"N.A.", "h"}},
+    {"F1, Linux console: no letter", "\x1b[[A", {"N.A.", "N.A."}},
+    {"Delete: no letter", "\x1b[3~", {"N.A.", "N.A."}},
+    {"Alt+c", "\x1b" "c", {"c"}},
+    {"e grave from an Italian keyboard", "\xc3\xa8", {"N.A."}},
+    {"Ctrl+C during a read", "\x03", {"N.A."}},
+    {"an unknown sequence", "\x1b[99X", {}},
+};
+
+TEST_F(Terminal, KeysAsEachTerminalSendsThem)
+{
+    // Each accepted column is followed by row 0, where none of these columns has a bomb.
+    std::string keys;
+    std::vector<std::string> expected;
+    for (const auto& key : TERMINAL_KEYS) {
+        keys += key.bytes;
+        if (!key.answers.empty() && key.answers.back() != "N.A.") {
+            keys += "0";
+        }
+        expected.insert(expected.end(), key.answers.begin(), key.answers.end());
+    }
+    expected.push_back("e");
+    run = start_game(SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, keys + "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(column_answers(run.output), expected);
+    EXPECT_TRUE(mode_restored());
+}
+
+TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
+{
+    run = start_game(SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    // Ctrl+F4 in two pieces, with a change of window size between them: the screen is drawn
+    // again, and the key is still Ctrl+F4 (column a); then row 3.
+    type_keys(run, "\x1b[1;");
+    const winsize bigger = {30, 100, 0, 0};
+    ioctl(run.master, TIOCSWINSZ, &bigger);
+    type_keys(run, "5S3");
+    std::set<std::string> hidden = all_cells();
+    hidden.erase("A3");
+    const std::string second_turn = CLEAR + board(hidden) + prompt("Colonna");
+    ASSERT_TRUE(wait_for_output(run, on_terminal(second_turn)));
+    // Escape with nothing after it is a key of its own.
+    type_keys(run, "\x1b");
+    ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    // The screen is drawn again as it is when the game takes the resize in: before or after the
+    // key that was already on its way.
+    const std::string first_turn = board(all_cells()) + prompt("Colonna");
+    const std::string before = FIRST_FRAME + CLEAR + first_turn + "N.A." + prompt("Colonna") + "a" +
+                               prompt("Riga") + "3" + second_turn;
+    const std::string after = FIRST_FRAME + "N.A." + prompt("Colonna") + "a" + prompt("Riga") + "3" +
+                              second_turn + second_turn;
+    const std::string rest = "N.A." + prompt("Colonna") + LOSING_END + GAME_SCREEN_OFF;
+    EXPECT_TRUE(run.output == on_terminal(before + rest) || run.output == on_terminal(after + rest)) << run.output;
+    EXPECT_TRUE(mode_restored());
+}
+
+struct WayOut {
+    const char* what;
+    int signal_number;
+    bool typed;  // by the player on the terminal, rather than sent to the process
+};
+
+class WaysOut : public Terminal, public ::testing::WithParamInterface<WayOut> {};
+
+TEST_P(WaysOut, EndAtOnceAndGiveTheTerminalBack)
+{
+    run = start_game(SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    if (GetParam().typed) {
+        type_keys(run, "\x1c");  // Ctrl+\, the terminal's quit key
+    } else {
+        kill(run.game, GetParam().signal_number);
+    }
+    EXPECT_EQ(wait_for_exit(run), 128 + GetParam().signal_number);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME) + GAME_SCREEN_OFF);
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, WaysOut,
+                         ::testing::Values(WayOut{"Terminated", SIGTERM, false}, WayOut{"HungUp", SIGHUP, false},
+                                           WayOut{"Interrupted", SIGINT, false}, WayOut{"CtrlBackslash", SIGQUIT, true}),
+                         [](const ::testing::TestParamInfo<WayOut>& param_info) { return param_info.param.what; });
+
+TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
+{
+    run = start_game(SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "x");
+    const std::string screen = board(all_cells()) + prompt("Colonna") + "N.A." + prompt("Colonna");
+    ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
+    type_keys(run, "\x1a");
+    ASSERT_EQ(wait_for_stop(run), SIGTSTP);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna")) + GAME_SCREEN_OFF);
+    EXPECT_TRUE(mode_restored());
+    kill(run.game, SIGCONT);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_ON + CLEAR + screen)));
+    // Not echoed: the game has its mode back.
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + GAME_SCREEN_OFF + GAME_SCREEN_ON +
+                                      CLEAR + screen + LOSING_END + GAME_SCREEN_OFF));
+    EXPECT_TRUE(mode_restored());
+}
+
+TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
+{
+    GameOptions options;
+    options.alone = true;
+    run = start_game(SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "\x1a");
+    const std::string again = GAME_SCREEN_OFF + GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME + again)));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + again + LOSING_END + GAME_SCREEN_OFF));
+    EXPECT_TRUE(mode_restored());
+}
+
+class HangUp : public Terminal, public ::testing::WithParamInterface<bool> {};
+
+// With the hang-up signal ignored, as under nohup, the game learns it from the terminal itself.
+TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
+{
+    const std::string errors = temporary_file("hangup.err");
+    GameOptions options;
+    options.ignore_hangup = true;
+    options.alone = GetParam();
+    options.stderr_file = errors;
+    run = start_game(SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    hang_up(run);
+    EXPECT_EQ(wait_for_exit(run), 1);
+    EXPECT_EQ(read_file(errors), "sminatore: serve un terminale da cui leggere i tasti.\n");
+    unlink(errors.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "SessionLeader" : "UnderAShell";
+                         });
+
+TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
+{
+    const std::string screens = temporary_file("screens.txt");
+    GameOptions options;
+    options.stdout_file = screens;
+    run = start_game(SEED, options);
+    ASSERT_TRUE(wait_for_game_mode(run));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(read_file(screens), "\f" + board(all_cells()) + prompt("Colonna") + "e" + prompt("Riga") + "0" + "\f" +
+                                      board({}) + "\n\tHAI PERSO!!" + "\f" + "Creato da Sorvendi\n");
+    EXPECT_EQ(run.output, "");
+    EXPECT_TRUE(mode_restored());
+    unlink(screens.c_str());
+}
+
+} // namespace
