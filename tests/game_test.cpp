@@ -23,30 +23,31 @@ std::string lost_game_text()
 class Game : public ::testing::Test {
 protected:
     void TearDown() override { close_run(run); }
+
+    // Waits for the first screen, types every key at once, and checks the whole game: every
+    // byte it wrote, exit status 0, and the terminal's mode given back.
+    void play_whole_game(const std::string& keys, const std::string& text, const GameOptions& options = {})
+    {
+        run = start_game(1000000000, options);
+        ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+        type_keys(run, keys);
+        EXPECT_EQ(wait_for_exit(run), 0);
+        EXPECT_EQ(run.output, on_terminal(text));
+        termios after;
+        tcgetattr(run.slave, &after);
+        EXPECT_TRUE(same_mode(run.mode_before, after));
+    }
+
     GameRun run;
 };
 
-TEST_F(Game, LostOnTheFirstMove)
-{
-    run = start_game(1000000000);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
-    EXPECT_EQ(run.output, on_terminal(lost_game_text()));
-    termios after;
-    tcgetattr(run.slave, &after);
-    EXPECT_TRUE(same_mode(run.mode_before, after));
-}
+TEST_F(Game, LostOnTheFirstMove) { play_whole_game("e0zq", lost_game_text()); }
 
 TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
 {
     GameOptions options;
     options.stdin_from_null = true;
-    run = start_game(1000000000, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
-    EXPECT_EQ(run.output, on_terminal(lost_game_text()));
+    play_whole_game("e0zq", lost_game_text(), options);
 }
 
 // A won game with refusals and two-code keys on the way: every move, with its keys and the
@@ -107,15 +108,8 @@ std::string won_game_text()
 
 TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
 {
-    run = start_game(1000000000);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     // Typed ahead all at once: nothing may be lost or echoed.
-    type_keys(run, won_game_keys());
-    EXPECT_EQ(wait_for_exit(run), 0);
-    EXPECT_EQ(run.output, on_terminal(won_game_text()));
-    termios after;
-    tcgetattr(run.slave, &after);
-    EXPECT_TRUE(same_mode(run.mode_before, after));
+    play_whole_game(won_game_keys(), won_game_text());
 }
 
 TEST_F(Game, WritesOncePerKeyPressPlusOne)
