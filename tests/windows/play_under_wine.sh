@@ -6,8 +6,8 @@
 #
 #   play_under_wine.sh path/to/sminatore.exe path/to/posix/sminatore
 #
-# The clock stands still at 1000000000 for the game (libfaketime in Wine's own process), which
-# lays out the field below. Wine's console differs from Windows' in ways the test steps around:
+# The clock stands still at 1000000000 for the game (libfaketime preloaded into Wine's own
+# process), which lays out the field below. Wine's console differs from Windows' in ways the test steps around:
 # keys are paced and screens are read once they have settled; Home goes in as the raw sequence
 # ESC [ H, since Wine does not know the ESC [ 1 ~ that tmux sends for it; and Ctrl+C and a lone
 # Escape are not tried, as Wine leaves Ctrl+C to the terminal as a signal and holds back a lone
@@ -40,16 +40,20 @@ fail()
 
 started=$SECONDS
 wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(cat "$work/wineboot.log")"
-# Wine goes on setting up the new prefix for a while after wineboot has returned, and a game
-# started meanwhile may hang; so everything is let end first. Then one server and its services
-# are started for all the games, so that no game waits for them, and outside the frozen clock:
-# faketime waits for every process that it started, services included.
+# Wine goes on setting up the new prefix for a while after wineboot has returned, so everything
+# is let end first. Then one server and its services are started for all the games, so that no
+# game waits for them, and outside the frozen clock.
 wineserver -w
 wineserver -p
 wine cmd /c exit >"$work/services.log" 2>&1
 echo "Wine prefix ready in $((SECONDS - started)) s"
 
-FROZEN_CLOCK=(faketime -m --exclude-monotonic -f "2001-09-09 01:46:40")
+# libfaketime itself rather than its faketime wrapper, which waits for every process started
+# under it (Wine's services too) and names its semaphores after its process id, so that one left
+# behind by a killed run can stop a later one from starting.
+libfaketime=$(dpkg -L libfaketime | grep '/libfaketimeMT\.so' | head -1)
+[[ -n $libfaketime ]] || fail "libfaketime not found"
+FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=2001-09-09 01:46:40" FAKETIME_DONT_FAKE_MONOTONIC=1)
 
 # The field of the clock at 1000000000: B a bomb, . an empty cell, digits counts.
 FIELD=("...1B1.111" "...111.1B1" ".......111" "11........" "B2........"
@@ -259,7 +263,10 @@ wait_for_file()
     while [[ ! -s $1 ]] && ((SECONDS < deadline)); do
         sleep 0.1
     done
-    [[ -s $1 ]] || fail "nothing written to $1"
+    if [[ ! -s $1 ]]; then
+        tmux -S "$socket" capture-pane -p -t "$game" >&2 || true
+        fail "nothing written to $1"
+    fi
 }
 
 same_output_as_posix()
@@ -270,15 +277,15 @@ same_output_as_posix()
     play_lost_game_blind
     exit_status_is 0
 
-    start_game "cd '$work' && ${strace_run[*]@Q} posix.trace faketime @1000000000 '$posix' >posix.out"
+    start_game "cd '$work' && ${strace_run[*]@Q} posix.trace ${FROZEN_CLOCK[*]@Q} '$posix' >posix.out"
     wait_for_file "$work/posix.out"
     play_lost_game_blind
     exit_status_is 0
 
     cmp "$work/posix.out" "$work/windows.out" || fail "standard output differs from the POSIX program's"
     local windows_writes posix_writes
-    windows_writes=$(write_sizes "$work/windows.trace" '\f\n')
-    posix_writes=$(write_sizes "$work/posix.trace" '\f\n')
+    windows_writes=$(write_sizes "$work/windows.trace" '\f')
+    posix_writes=$(write_sizes "$work/posix.trace" '\f')
     [[ -n $windows_writes && $windows_writes == "$posix_writes" ]] ||
         fail "writes differ from the POSIX program's: $(echo $windows_writes) against $(echo $posix_writes)"
     echo "ok: standard output the same as the POSIX program's, in the same $(echo "$posix_writes" | wc -l) writes ($((SECONDS - started)) s)"
