@@ -7,11 +7,11 @@
 #   play_under_wine.sh path/to/sminatore.exe path/to/posix/sminatore
 #
 # The clock stands still at 1000000000 for the game (libfaketime preloaded into Wine's own
-# process), which lays out the field below. Wine's console differs from Windows' in ways the test steps around:
-# keys are paced and screens are read once they have settled; Home goes in as the raw sequence
-# ESC [ H, since Wine does not know the ESC [ 1 ~ that tmux sends for it; and Ctrl+C and a lone
-# Escape are not tried, as Wine leaves Ctrl+C to the terminal as a signal and holds back a lone
-# Escape until the next key.
+# process), which lays out the field below. Wine's console differs from Windows' in ways the
+# test steps around: keys are paced and screens are read once they have settled; Home and End go
+# in as the raw sequences ESC [ H and ESC [ F, since Wine does not know the ESC [ 1 ~ and
+# ESC [ 4 ~ that tmux sends for them; and Ctrl+C and a lone Escape are not tried, as Wine leaves
+# Ctrl+C to the terminal as a signal and takes a lone Escape together with the key after it.
 set -euo pipefail
 
 exe=$(realpath "$1")
@@ -152,9 +152,8 @@ screen_is()
         previous=$actual
         sleep 0.1
     done
-    echo "waited $((SECONDS - deadline + ${TIMEOUT:-20})) s" >&2
     diff <(echo "$expected") <(echo "$actual") >&2 || true
-    fail "screen not as expected (< expected, > shown) at: ${FUNCNAME[1]} line ${BASH_LINENO[0]}"
+    fail "screen not as expected after ${TIMEOUT:-20} s (< expected, > shown), at: ${FUNCNAME[1]} line ${BASH_LINENO[0]}"
 }
 
 exit_status_is()
