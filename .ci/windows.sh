@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# CI for the Windows program: cross-build it with mingw-w64, warnings as errors, and play it
+# under Wine against the POSIX program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ g++-mingw-w64-x86-64 wine wine64 tmux faketime strace)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DSMINATORE_WERROR=ON
+cmake --build build-windows -j2
+
+# The POSIX program that the Windows one's output is compared with.
+cmake -B build -DSMINATORE_WERROR=ON
+cmake --build build -j2 --target sminatore
+
+tests/windows/play_under_wine.sh build-windows/sminatore.exe build/sminatore

@@ -1,0 +1,188 @@
+// The console on Windows: keys come from the console input device one event at a time, with its
+// input mode switched off only while a key is awaited; the window is cleared through the console
+// API; and what the game writes leaves in one write per wait for a key, as bytes, with no line
+// end translation.
+#include "terminal.h"
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "windows_keys.h"
+
+namespace {
+
+// Into a file or a pipe, a form feed parts the screens, as the console's own "cls" does there.
+constexpr char CLEAR_IN_FILE[] = "\f";
+
+HANDLE console_input = INVALID_HANDLE_VALUE;
+HANDLE output = INVALID_HANDLE_VALUE;
+bool output_is_console = false;
+
+// The input mode found when the current read began, for the break handler to put back;
+// reading is set only while the mode is switched off.
+DWORD mode_before_read = 0;
+volatile LONG reading = 0;
+
+// Text not yet sent. A whole screen fits, so each one leaves in a single write.
+char pending[16384];
+int pending_length = 0;
+
+int queued_code = -1;  // the second code of a cursor or function key
+
+void write_all(HANDLE handle, const char* bytes, int length)
+{
+    while (length > 0) {
+        DWORD put = 0;
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &put, nullptr) || put == 0) {
+            return;  // nowhere left to write to; the game goes on without a screen
+        }
+        bytes += put;
+        length -= static_cast<int>(put);
+    }
+}
+
+void send_pending()
+{
+    write_all(output, pending, pending_length);
+    pending_length = 0;
+}
+
+void hold(const char* bytes, int length)
+{
+    if (length > static_cast<int>(sizeof pending) - pending_length) {
+        send_pending();
+    }
+    if (length > static_cast<int>(sizeof pending)) {
+        write_all(output, bytes, length);
+        return;
+    }
+    std::memcpy(pending + pending_length, bytes, static_cast<size_t>(length));
+    pending_length += length;
+}
+
+// What "cls" does: blanks the whole screen buffer in its current colours and puts the cursor at
+// the top left, which also brings the window back to the top.
+void blank_console()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(output, &info)) {
+        return;
+    }
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    const COORD top_left = {0, 0};
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(output, ' ', cells, top_left, &done);
+    FillConsoleOutputAttribute(output, info.wAttributes, cells, top_left, &done);
+    SetConsoleCursorPosition(output, top_left);
+}
+
+// Ctrl+Break ends the game through the default handling even while a key is awaited, when the
+// input mode is switched off; the mode goes back first so that the console is left as found.
+BOOL WINAPI put_mode_back(DWORD)
+{
+    if (reading != 0) {
+        SetConsoleMode(console_input, mode_before_read);
+    }
+    return FALSE;
+}
+
+// One key press from the console, as codes; count 0 when the console cannot be read.
+KeyCodes next_key_press()
+{
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputA(console_input, &record, 1, &got)) {
+            return {0, {0, 0}};
+        }
+        if (got != 1 || record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) {
+            continue;
+        }
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        const KeyCodes codes = translate_key_event(key.wVirtualKeyCode, key.dwControlKeyState,
+                                                   static_cast<unsigned char>(key.uChar.AsciiChar));
+        if (codes.count > 0) {
+            return codes;
+        }
+    }
+}
+
+} // namespace
+
+bool open_console()
+{
+    console_input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD mode = 0;
+    if (console_input == INVALID_HANDLE_VALUE || !GetConsoleMode(console_input, &mode)) {
+        return false;
+    }
+    output = GetStdHandle(STD_OUTPUT_HANDLE);
+    output_is_console = GetConsoleMode(output, &mode) != 0;
+    SetConsoleCtrlHandler(put_mode_back, TRUE);
+    std::atexit(send_pending);
+    return true;
+}
+
+void clear_screen()
+{
+    if (!output_is_console) {
+        hold(CLEAR_IN_FILE, static_cast<int>(sizeof CLEAR_IN_FILE - 1));
+        return;
+    }
+    // Text still held would be wiped at once: it need not be sent.
+    pending_length = 0;
+    blank_console();
+}
+
+void print_text(const char* format, ...)
+{
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (length > 0) {
+        hold(text, length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1);
+    }
+}
+
+int read_key()
+{
+    if (queued_code >= 0) {
+        const int code = queued_code;
+        queued_code = -1;
+        return code;
+    }
+    send_pending();
+    if (!GetConsoleMode(console_input, &mode_before_read)) {
+        return -1;
+    }
+    // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
+    InterlockedExchange(&reading, 1);
+    SetConsoleMode(console_input, 0);
+    const KeyCodes key = next_key_press();
+    SetConsoleMode(console_input, mode_before_read);
+    InterlockedExchange(&reading, 0);
+    if (key.count == 0) {
+        return -1;
+    }
+    if (key.count == 2) {
+        queued_code = key.codes[1];
+    }
+    return key.codes[0];
+}
+
+void leave_without_terminal()
+{
+    send_pending();
+    static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
+    write_all(GetStdHandle(STD_ERROR_HANDLE), message, sizeof message - 1);
+    std::_Exit(1);
+}
