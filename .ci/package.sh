@@ -5,15 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ libgtest-dev faketime dpkg-dev file man-db mandoc)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash .ci/install-missing cmake g++ libgtest-dev faketime dpkg-dev file man-db mandoc
 
 # Fails, showing them, if the command printed anything at all: a lint's silence is its pass.
 silent() {

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "held_output.h"
 #include "key_decoder.h"
 #include "signals_posix.h"
 
@@ -31,10 +32,6 @@ termios player_mode;
 termios playing_mode;
 bool mode_changed = false;
 bool output_is_terminal = false;
-
-// Text not yet sent. A whole screen fits, so each one leaves in a single write.
-char pending[16384];
-int pending_length = 0;
 
 // Everything written since the screen was last cleared. When it outgrows the buffer, its oldest
 // lines go: by then they have scrolled off any window.
@@ -66,27 +63,6 @@ void set_mode(const termios& mode)
     }
 }
 
-void send_pending()
-{
-    write_all(STDOUT_FILENO, pending, pending_length);
-    pending_length = 0;
-}
-
-void queue(const char* bytes, int length)
-{
-    if (length > static_cast<int>(sizeof pending) - pending_length) {
-        send_pending();
-    }
-    if (length > static_cast<int>(sizeof pending)) {
-        write_all(STDOUT_FILENO, bytes, length);
-        return;
-    }
-    std::memcpy(pending + pending_length, bytes, static_cast<size_t>(length));
-    pending_length += length;
-}
-
-void queue(const char* text) { queue(text, static_cast<int>(std::strlen(text))); }
-
 void remember(const char* bytes, int length)
 {
     const int room = static_cast<int>(sizeof screen_copy);
@@ -111,10 +87,10 @@ void restore_console()
 {
     hold_signals();
     if (game_screen_shown()) {
-        queue(GAME_SCREEN_OFF);
+        hold_output(GAME_SCREEN_OFF);
         mark_game_screen_shown(false);
     }
-    send_pending();
+    send_held_output();
     if (mode_changed) {
         mark_mode_taken(false);
         set_mode(player_mode);
@@ -144,14 +120,14 @@ void take_terminal_back()
     if (!output_is_terminal) {
         return;
     }
-    send_pending();
+    send_held_output();
     if (!game_screen_shown()) {
         mark_game_screen_shown(true);
-        queue(GAME_SCREEN_ON);
+        hold_output(GAME_SCREEN_ON);
     }
-    queue(CLEAR);
-    queue(screen_copy, screen_length);
-    send_pending();
+    hold_output(CLEAR);
+    hold_output(screen_copy, screen_length);
+    send_held_output();
 }
 
 // Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
@@ -191,6 +167,8 @@ int fill_input(int wait_ms)
 
 } // namespace
 
+void write_out(const char* bytes, int length) { write_all(STDOUT_FILENO, bytes, length); }
+
 bool open_console()
 {
     do {
@@ -207,7 +185,7 @@ bool open_console()
     set_mode(playing_mode);
     output_is_terminal = isatty(STDOUT_FILENO) != 0;
     if (output_is_terminal) {
-        queue(GAME_SCREEN_ON);
+        hold_output(GAME_SCREEN_ON);
         mark_game_screen_shown(true);
     }
     return true;
@@ -215,7 +193,7 @@ bool open_console()
 
 void clear_screen()
 {
-    queue(output_is_terminal ? CLEAR : CLEAR_IN_FILE);
+    hold_output(output_is_terminal ? CLEAR : CLEAR_IN_FILE);
     screen_length = 0;
 }
 
@@ -224,13 +202,10 @@ void print_text(const char* format, ...)
     char text[1024];
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    const int length = format_text(text, sizeof text, format, arguments);
     va_end(arguments);
-    if (length > 0) {
-        const int kept = length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1;
-        queue(text, kept);
-        remember(text, kept);
-    }
+    hold_output(text, length);
+    remember(text, length);
 }
 
 int read_key()
@@ -240,7 +215,7 @@ int read_key()
         queued_code = -1;
         return code;
     }
-    send_pending();
+    send_held_output();
     for (;;) {
         KeyPress key = decode_key(input, input_length, true);
         if (key.consumed == 0) {

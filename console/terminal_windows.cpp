@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "held_output.h"
 #include "windows_keys.h"
 
 namespace {
@@ -29,10 +30,6 @@ bool output_is_console = false;
 DWORD mode_before_read = 0;
 volatile LONG reading = 0;
 
-// Text not yet sent. A whole screen fits, so each one leaves in a single write.
-char pending[16384];
-int pending_length = 0;
-
 int queued_code = -1;  // the second code of a cursor or function key
 
 void write_all(HANDLE handle, const char* bytes, int length)
@@ -45,25 +42,6 @@ void write_all(HANDLE handle, const char* bytes, int length)
         bytes += put;
         length -= static_cast<int>(put);
     }
-}
-
-void send_pending()
-{
-    write_all(output, pending, pending_length);
-    pending_length = 0;
-}
-
-void hold(const char* bytes, int length)
-{
-    if (length > static_cast<int>(sizeof pending) - pending_length) {
-        send_pending();
-    }
-    if (length > static_cast<int>(sizeof pending)) {
-        write_all(output, bytes, length);
-        return;
-    }
-    std::memcpy(pending + pending_length, bytes, static_cast<size_t>(length));
-    pending_length += length;
 }
 
 // What "cls" does: blanks the whole screen buffer in its current colours and puts the cursor at
@@ -115,6 +93,8 @@ KeyCodes next_key_press()
 
 } // namespace
 
+void write_out(const char* bytes, int length) { write_all(output, bytes, length); }
+
 bool open_console()
 {
     console_input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -126,18 +106,18 @@ bool open_console()
     output = GetStdHandle(STD_OUTPUT_HANDLE);
     output_is_console = GetConsoleMode(output, &mode) != 0;
     SetConsoleCtrlHandler(put_mode_back, TRUE);
-    std::atexit(send_pending);
+    std::atexit(send_held_output);
     return true;
 }
 
 void clear_screen()
 {
     if (!output_is_console) {
-        hold(CLEAR_IN_FILE, static_cast<int>(sizeof CLEAR_IN_FILE - 1));
+        hold_output(CLEAR_IN_FILE);
         return;
     }
     // Text still held would be wiped at once: it need not be sent.
-    pending_length = 0;
+    drop_held_output();
     blank_console();
 }
 
@@ -146,11 +126,9 @@ void print_text(const char* format, ...)
     char text[1024];
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    const int length = format_text(text, sizeof text, format, arguments);
     va_end(arguments);
-    if (length > 0) {
-        hold(text, length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1);
-    }
+    hold_output(text, length);
 }
 
 int read_key()
@@ -160,7 +138,7 @@ int read_key()
         queued_code = -1;
         return code;
     }
-    send_pending();
+    send_held_output();
     if (!GetConsoleMode(console_input, &mode_before_read)) {
         return -1;
     }
@@ -181,7 +159,7 @@ int read_key()
 
 void leave_without_terminal()
 {
-    send_pending();
+    send_held_output();
     static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
     write_all(GetStdHandle(STD_ERROR_HANDLE), message, sizeof message - 1);
     std::_Exit(1);

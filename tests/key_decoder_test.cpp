@@ -1,10 +1,10 @@
 // What terminals send for one key press, and the codes the game gets for it.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "console/key_decoder.h"
 
 namespace {
@@ -43,15 +43,6 @@ class Keys : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Keys, Decode) { EXPECT_EQ(codes_of(GetParam().bytes), GetParam().codes) << GetParam().what; }
 
-std::string case_name(const ::testing::TestParamInfo<Case>& param_info)
-{
-    std::string name;
-    for (const char c : std::string(param_info.param.what)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Characters, Keys,
     ::testing::Values(Case{"letter", "h", {'h'}}, Case{"digit", "4", {'4'}}, Case{"Enter", "\r", {13}},
@@ -68,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"overlong NUL is no prefix", "\xf0\x80\x80\x80", {0xF0}},
                       Case{"broken character then a letter", "\xc3h", {0xC3, 'h'}},
                       Case{"a paste of several keys", "c7x", {'c', '7', 'x'}}),
-    case_name);
+    case_name<Case>);
 
 INSTANTIATE_TEST_SUITE_P(
     Xterm, Keys,
@@ -94,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Shift+Up is Up", "\x1b[1;2A", {224, 72}},
                       Case{"older xterm Ctrl+Up, modifier alone", "\x1b[5A", {224, 141}},
                       Case{"Up then a letter", "\x1b[Ah", {224, 72, 'h'}}),
-    case_name);
+    case_name<Case>);
 
 INSTANTIATE_TEST_SUITE_P(
     OtherTerminals, Keys,
@@ -119,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"tmux Alt+Up with no extended keys", "\x1b\x1b[A", {0, 152}},
                       Case{"keypad 7 in application mode", "\x1bOw", {'7'}},
                       Case{"keypad Enter", "\x1bOM", {13}}),
-    case_name);
+    case_name<Case>);
 
 INSTANTIATE_TEST_SUITE_P(
     NoKey, Keys,
@@ -137,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"focus report", "\x1b[I", {}},
                       Case{"SS3 with three parameters", "\x1bO1;5;3P", {}},
                       Case{"cursor key with a first parameter", "\x1b[2;5A", {}}),
-    case_name);
+    case_name<Case>);
 
 TEST(Decoder, WaitsForTheRestOfASequence)
 {

@@ -1,10 +1,10 @@
 // Key events of the Windows console, as the console reports them, and the codes the game gets.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "console/windows_keys.h"
 
 namespace {
@@ -36,15 +36,6 @@ TEST_P(KeyEvents, Translate)
     EXPECT_EQ(std::vector<int>(key.codes, key.codes + key.count), c.codes) << c.what;
 }
 
-std::string case_name(const ::testing::TestParamInfo<Case>& param_info)
-{
-    std::string name;
-    for (const char c : std::string(param_info.param.what)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Characters, KeyEvents,
     ::testing::Values(Case{"letter", 0x48, 0, 'h', {'h'}},
@@ -55,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt with a letter", 0x41, LEFT_ALT, 'a', {'a'}},
                       Case{"AltGr character", 0x51, RIGHT_ALT | LEFT_CTRL, '@', {'@'}},
                       Case{"keypad digit with Num Lock on", 0x64, NUM_LOCK_ON, '4', {'4'}}),
-    case_name);
+    case_name<Case>);
 
 // Every key of the table with no modifier: the virtual key codes and the prefixes.
 INSTANTIATE_TEST_SUITE_P(
@@ -72,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Down", 0x28, ENHANCED, 0, {224, 80}}, Case{"PgDn", 0x22, ENHANCED, 0, {224, 81}},
                       Case{"Insert", 0x2D, ENHANCED, 0, {224, 82}},
                       Case{"Delete", 0x2E, ENHANCED, 0, {224, 83}}),
-    case_name);
+    case_name<Case>);
 
 INSTANTIATE_TEST_SUITE_P(
     KeypadAndModifiers, KeyEvents,
@@ -92,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Shift+F12", 0x7B, SHIFT, 0, {224, 136}},
                       Case{"Alt wins over Ctrl and Shift", 0x76, LEFT_ALT | LEFT_CTRL | SHIFT, 0, {0, 110}},
                       Case{"Ctrl wins over Shift", 0x27, ENHANCED | LEFT_CTRL | SHIFT, 0, {224, 116}}),
-    case_name);
+    case_name<Case>);
 
 // Keys that type nothing and have no pair give the game nothing to read.
 INSTANTIATE_TEST_SUITE_P(
@@ -104,6 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Scroll Lock", 0x91, 0, 0, {}}, Case{"Windows key", 0x5B, ENHANCED, 0, {}},
                       Case{"keypad 5 with Num Lock off", 0x0C, 0, 0, {}},
                       Case{"Pause", 0x13, 0, 0, {}}),
-    case_name);
+    case_name<Case>);
 
 } // namespace
