@@ -5,8 +5,6 @@
 #include "terminal.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -14,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "held_output.h"
+#include "terminal_shared.h"
 #include "key_decoder.h"
 #include "signals_posix.h"
 
@@ -40,7 +38,6 @@ int screen_length = 0;
 
 unsigned char input[MAX_KEY_BYTES * 2];
 int input_length = 0;
-int queued_code = -1;  // the second code of a cursor or function key
 
 void write_all(int fd, const char* bytes, int length)
 {
@@ -197,31 +194,16 @@ void clear_screen()
     screen_length = 0;
 }
 
-void print_text(const char* format, ...)
-{
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = format_text(text, sizeof text, format, arguments);
-    va_end(arguments);
-    hold_output(text, length);
-    remember(text, length);
-}
+void note_printed_text(const char* text, int length) { remember(text, length); }
 
-int read_key()
+KeyCodes wait_for_key_press()
 {
-    if (queued_code >= 0) {
-        const int code = queued_code;
-        queued_code = -1;
-        return code;
-    }
-    send_held_output();
     for (;;) {
         KeyPress key = decode_key(input, input_length, true);
         if (key.consumed == 0) {
             const int filled = fill_input(input_length == 0 ? -1 : SEQUENCE_WAIT_MS);
             if (filled < 0) {
-                return -1;
+                return {0, {0, 0}};
             }
             if (filled > 0) {
                 continue;
@@ -230,13 +212,9 @@ int read_key()
         }
         input_length -= key.consumed;
         std::memmove(input, input + key.consumed, static_cast<size_t>(input_length));
-        if (key.count == 0) {
-            continue;
+        if (key.count > 0) {
+            return {key.count, {key.codes[0], key.codes[1]}};
         }
-        if (key.count == 2) {
-            queued_code = key.codes[1];
-        }
-        return key.codes[0];
     }
 }
 

@@ -8,12 +8,10 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "held_output.h"
+#include "terminal_shared.h"
 #include "windows_keys.h"
 
 namespace {
@@ -29,8 +27,6 @@ bool output_is_console = false;
 // reading is set only while the mode is switched off.
 DWORD mode_before_read = 0;
 volatile LONG reading = 0;
-
-int queued_code = -1;  // the second code of a cursor or function key
 
 void write_all(HANDLE handle, const char* bytes, int length)
 {
@@ -121,26 +117,10 @@ void clear_screen()
     blank_console();
 }
 
-void print_text(const char* format, ...)
+KeyCodes wait_for_key_press()
 {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = format_text(text, sizeof text, format, arguments);
-    va_end(arguments);
-    hold_output(text, length);
-}
-
-int read_key()
-{
-    if (queued_code >= 0) {
-        const int code = queued_code;
-        queued_code = -1;
-        return code;
-    }
-    send_held_output();
     if (!GetConsoleMode(console_input, &mode_before_read)) {
-        return -1;
+        return {0, {0, 0}};
     }
     // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
     InterlockedExchange(&reading, 1);
@@ -148,14 +128,11 @@ int read_key()
     const KeyCodes key = next_key_press();
     SetConsoleMode(console_input, mode_before_read);
     InterlockedExchange(&reading, 0);
-    if (key.count == 0) {
-        return -1;
-    }
-    if (key.count == 2) {
-        queued_code = key.codes[1];
-    }
-    return key.codes[0];
+    return key;
 }
+
+// The console keeps its own screen: nothing needs drawing again.
+void note_printed_text(const char*, int) {}
 
 void leave_without_terminal()
 {

@@ -4,10 +4,7 @@
 // tested on any platform.
 #pragma once
 
-struct KeyCodes {
-    int count;  // 0: the key is no key for the game (Shift, Caps Lock and the like), 1 or 2
-    int codes[2];
-};
+#include "key_codes.h"
 
 // virtual_key and control_state as the console reports them in a key event; character is the
 // byte the key types in the console's code page, 0 when it types none.
