@@ -1,97 +1,64 @@
 #include "key_decoder.h"
 
+#include "pc_keys.h"
+
 namespace {
 
 constexpr int ESC = 27;
 
-// Modifier bits, as in the xterm convention (parameter - 1).
-constexpr int SHIFT = 1;
-constexpr int ALT = 2;
-constexpr int CTRL = 4;
-
-enum Key { F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, HOME, UP, PGUP, LEFT, RIGHT, END, DOWN,
-           PGDN, INSERT, DELETE, NO_KEY };
-
-struct SecondCodes {
-    int prefix;
-    int plain, shift, ctrl, alt;
-};
-
-constexpr SecondCodes SECOND_CODES[] = {
-    {0, 59, 84, 94, 104},     {0, 60, 85, 95, 105},     {0, 61, 86, 96, 106},
-    {0, 62, 87, 97, 107},     {0, 63, 88, 98, 108},     {0, 64, 89, 99, 109},
-    {0, 65, 90, 100, 110},    {0, 66, 91, 101, 111},    {0, 67, 92, 102, 112},
-    {0, 68, 93, 103, 113},    {224, 133, 135, 137, 139}, {224, 134, 136, 138, 140},
-    {224, 71, 71, 119, 151},  {224, 72, 72, 141, 152},  {224, 73, 73, 132, 153},
-    {224, 75, 75, 115, 155},  {224, 77, 77, 116, 157},  {224, 79, 79, 117, 159},
-    {224, 80, 80, 145, 154},  {224, 81, 81, 118, 161},  {224, 82, 82, 146, 162},
-    {224, 83, 83, 147, 163},
-};
-
 KeyPress nothing(int consumed) { return {consumed, 0, {0, 0}}; }
 KeyPress one(int consumed, int code) { return {consumed, 1, {code, 0}}; }
 
-KeyPress extended(int consumed, Key key, int modifiers)
+KeyPress extended(int consumed, PcKey key, int modifiers)
 {
-    if (key == NO_KEY) {
+    if (key == KEY_NONE) {
         return nothing(consumed);
     }
-    const SecondCodes& codes = SECOND_CODES[key];
-    // With several modifiers held, Alt wins over Ctrl and Ctrl over Shift.
-    if (modifiers & ALT) {
-        // Cursor keys take the prefix 0 with Alt.
-        return {consumed, 2, {key >= HOME ? 0 : codes.prefix, codes.alt}};
-    }
-    if (modifiers & CTRL) {
-        return {consumed, 2, {codes.prefix, codes.ctrl}};
-    }
-    if (modifiers & SHIFT) {
-        return {consumed, 2, {codes.prefix, codes.shift}};
-    }
-    return {consumed, 2, {codes.prefix, codes.plain}};
+    const KeyCodes codes = pc_key_codes(key, modifiers);
+    return {consumed, 2, {codes.codes[0], codes.codes[1]}};
 }
 
 // The letters that end a cursor or F1..F4 sequence, in CSI and SS3 form alike.
-Key letter_key(int letter)
+PcKey letter_key(int letter)
 {
     switch (letter) {
-    case 'A': return UP;
-    case 'B': return DOWN;
-    case 'C': return RIGHT;
-    case 'D': return LEFT;
-    case 'H': return HOME;
-    case 'F': return END;
-    case 'P': return F1;
-    case 'Q': return F2;
-    case 'R': return F3;
-    case 'S': return F4;
-    default: return NO_KEY;
+    case 'A': return KEY_UP;
+    case 'B': return KEY_DOWN;
+    case 'C': return KEY_RIGHT;
+    case 'D': return KEY_LEFT;
+    case 'H': return KEY_HOME;
+    case 'F': return KEY_END;
+    case 'P': return KEY_F1;
+    case 'Q': return KEY_F2;
+    case 'R': return KEY_F3;
+    case 'S': return KEY_F4;
+    default: return KEY_NONE;
     }
 }
 
 // The number in "CSI n ~" (and rxvt's "CSI n $", "CSI n ^", "CSI n @").
-Key tilde_key(int number)
+PcKey tilde_key(int number)
 {
     switch (number) {
-    case 1: case 7: return HOME;
-    case 2: return INSERT;
-    case 3: return DELETE;
-    case 4: case 8: return END;
-    case 5: return PGUP;
-    case 6: return PGDN;
-    case 11: return F1;
-    case 12: return F2;
-    case 13: return F3;
-    case 14: return F4;
-    case 15: return F5;
-    case 17: return F6;
-    case 18: return F7;
-    case 19: return F8;
-    case 20: return F9;
-    case 21: return F10;
-    case 23: return F11;
-    case 24: return F12;
-    default: return NO_KEY;
+    case 1: case 7: return KEY_HOME;
+    case 2: return KEY_INSERT;
+    case 3: return KEY_DELETE;
+    case 4: case 8: return KEY_END;
+    case 5: return KEY_PGUP;
+    case 6: return KEY_PGDN;
+    case 11: return KEY_F1;
+    case 12: return KEY_F2;
+    case 13: return KEY_F3;
+    case 14: return KEY_F4;
+    case 15: return KEY_F5;
+    case 17: return KEY_F6;
+    case 18: return KEY_F7;
+    case 19: return KEY_F8;
+    case 20: return KEY_F9;
+    case 21: return KEY_F10;
+    case 23: return KEY_F11;
+    case 24: return KEY_F12;
+    default: return KEY_NONE;
     }
 }
 
@@ -138,26 +105,26 @@ Parameters read_parameters(const unsigned char* bytes, int length)
 }
 
 // rxvt and the Linux console send Shift+F3 to Shift+F10 as the VT220's F13 to F20.
-Key shifted_tilde_key(int number)
+PcKey shifted_tilde_key(int number)
 {
     switch (number) {
-    case 25: return F3;
-    case 26: return F4;
-    case 28: return F5;
-    case 29: return F6;
-    case 31: return F7;
-    case 32: return F8;
-    case 33: return F9;
-    case 34: return F10;
-    default: return NO_KEY;
+    case 25: return KEY_F3;
+    case 26: return KEY_F4;
+    case 28: return KEY_F5;
+    case 29: return KEY_F6;
+    case 31: return KEY_F7;
+    case 32: return KEY_F8;
+    case 33: return KEY_F9;
+    case 34: return KEY_F10;
+    default: return KEY_NONE;
     }
 }
 
 KeyPress decode_tilde(int consumed, const Parameters& p, int modifiers)
 {
-    const Key shifted = shifted_tilde_key(p.first);
-    if (shifted != NO_KEY) {
-        return extended(consumed, shifted, modifiers | SHIFT);
+    const PcKey shifted = shifted_tilde_key(p.first);
+    if (shifted != KEY_NONE) {
+        return extended(consumed, shifted, modifiers | MOD_SHIFT);
     }
     return extended(consumed, tilde_key(p.first), modifiers);
 }
@@ -172,16 +139,16 @@ KeyPress decode_csi_final(int consumed, const unsigned char* parameters, int len
     const int modifiers = p.modifiers | alt;
     switch (final_byte) {
     case '~': return decode_tilde(consumed, p, modifiers);
-    case '$': return decode_tilde(consumed, p, modifiers | SHIFT);
-    case '^': return decode_tilde(consumed, p, modifiers | CTRL);
-    case '@': return decode_tilde(consumed, p, modifiers | CTRL | SHIFT);
+    case '$': return decode_tilde(consumed, p, modifiers | MOD_SHIFT);
+    case '^': return decode_tilde(consumed, p, modifiers | MOD_CTRL);
+    case '@': return decode_tilde(consumed, p, modifiers | MOD_CTRL | MOD_SHIFT);
     case 'Z': return p.count == 0 ? one(consumed, '\t') : nothing(consumed);  // Shift+Tab types a tab, as on the PC
     default: break;
     }
     // rxvt's Shift+cursor keys: a bare lower-case letter (with parameters it is something else).
     if (final_byte >= 'a' && final_byte <= 'd') {
-        const Key keys[] = {UP, DOWN, RIGHT, LEFT};
-        return extended(consumed, p.count == 0 ? keys[final_byte - 'a'] : NO_KEY, modifiers | SHIFT);
+        const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
+        return extended(consumed, p.count == 0 ? keys[final_byte - 'a'] : KEY_NONE, modifiers | MOD_SHIFT);
     }
     // Cursor keys and F1..F4 carry the modifier second ("1;5"), or, in xterm's older form, alone.
     if (p.count == 2 && p.first != 1) {
@@ -200,7 +167,7 @@ KeyPress decode_csi(const unsigned char* bytes, int length, bool more_may_follow
             return more_may_follow ? nothing(0) : nothing(length);
         }
         const int letter = bytes[3];
-        return extended(4, letter >= 'A' && letter <= 'E' ? static_cast<Key>(F1 + (letter - 'A')) : NO_KEY,
+        return extended(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE,
                         alt);
     }
     bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
@@ -253,11 +220,11 @@ KeyPress decode_ss3(const unsigned char* bytes, int length, bool more_may_follow
         // A lone number is the modifier ("ESC O 5 P"); "1;5" has it second.
         const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0)) | alt;
         if (byte >= 'a' && byte <= 'd') {
-            const Key keys[] = {UP, DOWN, RIGHT, LEFT};
-            return extended(i + 1, keys[byte - 'a'], modifiers | CTRL);
+            const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
+            return extended(i + 1, keys[byte - 'a'], modifiers | MOD_CTRL);
         }
-        const Key key = letter_key(byte);
-        if (key != NO_KEY) {
+        const PcKey key = letter_key(byte);
+        if (key != KEY_NONE) {
             return extended(i + 1, key, modifiers);
         }
         const int character = keypad_character(byte);
@@ -329,7 +296,7 @@ KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow
         if (bytes[2] != '[' && bytes[2] != 'O') {
             return one(1, ESC);  // two Escape presses
         }
-        alt = ALT;
+        alt = MOD_ALT;
         start = 1;
     }
     const unsigned char* sequence = bytes + start;

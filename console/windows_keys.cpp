@@ -1,5 +1,7 @@
 #include "windows_keys.h"
 
+#include "pc_keys.h"
+
 namespace {
 
 // The console's virtual key codes and control key flags, by value, so that no Windows header
@@ -24,38 +26,34 @@ constexpr unsigned long SHIFT_PRESSED = 0x0010;
 // Set for the separate cursor block, clear for the same keys on the numeric keypad.
 constexpr unsigned long ENHANCED_KEY = 0x0100;
 
-constexpr int CURSOR_BLOCK = -1;  // prefix 224 or 0, from where the key sits
-
-struct ExtendedKey {
+struct VirtualKey {
     int virtual_key;
-    int prefix;
-    int plain, shift, ctrl, alt;
+    PcKey key;
 };
 
-constexpr ExtendedKey EXTENDED_KEYS[] = {
-    {VK_F1, 0, 59, 84, 94, 104},
-    {VK_F1 + 1, 0, 60, 85, 95, 105},
-    {VK_F1 + 2, 0, 61, 86, 96, 106},
-    {VK_F1 + 3, 0, 62, 87, 97, 107},
-    {VK_F1 + 4, 0, 63, 88, 98, 108},
-    {VK_F1 + 5, 0, 64, 89, 99, 109},
-    {VK_F1 + 6, 0, 65, 90, 100, 110},
-    {VK_F1 + 7, 0, 66, 91, 101, 111},
-    {VK_F1 + 8, 0, 67, 92, 102, 112},
-    {VK_F1 + 9, 0, 68, 93, 103, 113},
-    {VK_F1 + 10, 224, 133, 135, 137, 139},
-    {VK_F1 + 11, 224, 134, 136, 138, 140},
-    {VK_HOME, CURSOR_BLOCK, 71, 71, 119, 151},
-    {VK_UP, CURSOR_BLOCK, 72, 72, 141, 152},
-    {VK_PAGE_UP, CURSOR_BLOCK, 73, 73, 132, 153},
-    {VK_LEFT, CURSOR_BLOCK, 75, 75, 115, 155},
-    {VK_RIGHT, CURSOR_BLOCK, 77, 77, 116, 157},
-    {VK_END, CURSOR_BLOCK, 79, 79, 117, 159},
-    {VK_DOWN, CURSOR_BLOCK, 80, 80, 145, 154},
-    {VK_PAGE_DOWN, CURSOR_BLOCK, 81, 81, 118, 161},
-    {VK_INSERT, CURSOR_BLOCK, 82, 82, 146, 162},
-    {VK_DELETE, CURSOR_BLOCK, 83, 83, 147, 163},
+constexpr VirtualKey KEYS_WITHOUT_CHARACTER[] = {
+    {VK_F1, KEY_F1},         {VK_F1 + 1, KEY_F2},     {VK_F1 + 2, KEY_F3},   {VK_F1 + 3, KEY_F4},
+    {VK_F1 + 4, KEY_F5},     {VK_F1 + 5, KEY_F6},     {VK_F1 + 6, KEY_F7},   {VK_F1 + 7, KEY_F8},
+    {VK_F1 + 8, KEY_F9},     {VK_F1 + 9, KEY_F10},    {VK_F1 + 10, KEY_F11}, {VK_F1 + 11, KEY_F12},
+    {VK_HOME, KEY_HOME},     {VK_UP, KEY_UP},         {VK_PAGE_UP, KEY_PGUP}, {VK_LEFT, KEY_LEFT},
+    {VK_RIGHT, KEY_RIGHT},   {VK_END, KEY_END},       {VK_DOWN, KEY_DOWN},   {VK_PAGE_DOWN, KEY_PGDN},
+    {VK_INSERT, KEY_INSERT}, {VK_DELETE, KEY_DELETE},
 };
+
+int modifiers_held(unsigned long control_state)
+{
+    int modifiers = 0;
+    if (control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) {
+        modifiers |= MOD_ALT;
+    }
+    if (control_state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) {
+        modifiers |= MOD_CTRL;
+    }
+    if (control_state & SHIFT_PRESSED) {
+        modifiers |= MOD_SHIFT;
+    }
+    return modifiers;
+}
 
 } // namespace
 
@@ -64,26 +62,11 @@ KeyCodes translate_key_event(int virtual_key, unsigned long control_state, unsig
     if (character != 0) {
         return {1, {character, 0}};
     }
-    for (const ExtendedKey& key : EXTENDED_KEYS) {
-        if (key.virtual_key != virtual_key) {
-            continue;
+    for (const VirtualKey& entry : KEYS_WITHOUT_CHARACTER) {
+        if (entry.virtual_key == virtual_key) {
+            // The cursor keys without the enhanced flag are those of the numeric keypad.
+            return pc_key_codes(entry.key, modifiers_held(control_state), (control_state & ENHANCED_KEY) == 0);
         }
-        const bool alt = (control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
-        int prefix = key.prefix;
-        if (prefix == CURSOR_BLOCK) {
-            // With Alt the cursor keys take 0 wherever they sit.
-            prefix = (control_state & ENHANCED_KEY) != 0 && !alt ? 224 : 0;
-        }
-        // With several modifiers held, Alt wins over Ctrl and Ctrl over Shift.
-        int code = key.plain;
-        if (alt) {
-            code = key.alt;
-        } else if ((control_state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0) {
-            code = key.ctrl;
-        } else if ((control_state & SHIFT_PRESSED) != 0) {
-            code = key.shift;
-        }
-        return {2, {prefix, code}};
     }
     // Shift, Ctrl, Alt, the lock keys, and keys that type nothing and have no pair.
     return {0, {0, 0}};

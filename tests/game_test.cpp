@@ -33,9 +33,7 @@ protected:
         type_keys(run, keys);
         EXPECT_EQ(wait_for_exit(run), 0);
         EXPECT_EQ(run.output, on_terminal(text));
-        termios after;
-        tcgetattr(run.slave, &after);
-        EXPECT_TRUE(same_mode(run.mode_before, after));
+        EXPECT_TRUE(same_mode(run.mode_before, terminal_mode(run)));
     }
 
     GameRun run;

@@ -1,0 +1,20 @@
+// The PC keyboard's codes for the keys that type no character: a prefix (0 or 224) and the key's
+// own second code, which depends on the modifier held. Every platform's key reader ends here.
+#pragma once
+
+#include "key_codes.h"
+
+enum PcKey {
+    KEY_F1, KEY_F2, KEY_F3, KEY_F4, KEY_F5, KEY_F6, KEY_F7, KEY_F8, KEY_F9, KEY_F10, KEY_F11, KEY_F12,
+    KEY_HOME, KEY_UP, KEY_PGUP, KEY_LEFT, KEY_RIGHT, KEY_END, KEY_DOWN, KEY_PGDN, KEY_INSERT, KEY_DELETE,
+    KEY_NONE  // bytes or an event that stand for no key
+};
+
+// Modifier bits, as in the xterm convention (its parameter - 1).
+constexpr int MOD_SHIFT = 1;
+constexpr int MOD_ALT = 2;
+constexpr int MOD_CTRL = 4;
+
+// The two codes of key (not KEY_NONE) with the modifiers held. on_keypad: a cursor key of the
+// numeric keypad with Num Lock off, which takes the prefix 0 rather than 224.
+KeyCodes pc_key_codes(PcKey key, int modifiers, bool on_keypad = false);
