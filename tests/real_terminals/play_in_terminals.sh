@@ -122,7 +122,10 @@ start_terminal()
                  --hide-menubar --geometry 80x24 -x "${inner[@]}")
         class=xfce4-terminal ;;
     screen)
-        command=(xterm -geometry 80x24 -e screen -c /dev/null "${inner[@]}")
+        # Without "altscreen on" screen keeps no alternate screen, and the game's last screen
+        # stays on the window after it.
+        echo 'altscreen on' >"$dir/screenrc"
+        command=(xterm -geometry 80x24 -e screen -c "$dir/screenrc" "${inner[@]}")
         class=xterm ;;
     tmux)
         command=(xterm -geometry 80x24 -e tmux -S "$dir/tmux.socket" -f /dev/null new-session "${inner[@]}")
@@ -200,7 +203,7 @@ press()
     if ((expected_count == 0)); then
         sleep 0.25
     else
-        wait_until 3 answered_since "$before" "$expected_count"
+        wait_until 2 answered_since "$before" "$expected_count"
     fi
     local got
     got=$(answers_since "$before" | paste -sd ' ')
@@ -250,13 +253,13 @@ key_table()
         got_colonna=skip
         got_riga=skip
         if [[ ${at_colonna[$key]} != skip ]]; then
-            bring_to Colonna || { fail "$name: the game is not at Colonna before $key"; return; }
+            bring_to Colonna || { fail "$name: the game is not at Colonna before $key"; return 1; }
             got_colonna=$(press "$key" "$(count_answers "${at_colonna[$key]}")")
             total=$((total + 1))
             [[ $got_colonna == "${at_colonna[$key]}" ]] && passed=$((passed + 1))
         fi
         if [[ ${at_riga[$key]} != skip ]]; then
-            bring_to Riga || { fail "$name: the game is not at Riga before $key"; return; }
+            bring_to Riga || { fail "$name: the game is not at Riga before $key"; return 1; }
             got_riga=$(press "$key" "$(count_answers "${at_riga[$key]}")")
             total=$((total + 1))
             [[ $got_riga == "${at_riga[$key]}" ]] && passed=$((passed + 1))
@@ -356,8 +359,8 @@ one_terminal()
     look_at_terminal before
 
     # Every key, at both prompts.
-    start_game || { stop_terminal; return; }
-    key_table "$name"
+    # Once the game is not where the keys expect it, what follows would tell nothing more.
+    start_game && key_table "$name" || { stop_terminal; return; }
 
     # A resize mid-game draws the screen again; then the game to its end.
     bring_to Colonna
