@@ -20,12 +20,13 @@ int terminal = -1;
 termios player_terminal_mode;
 volatile sig_atomic_t mode_taken = 0;
 volatile sig_atomic_t screen_shown = 0;
+volatile sig_atomic_t player_meta_set = 0;
 int wake_pipe[2] = {-1, -1};
 
 void give_terminal_back()
 {
     if (screen_shown) {
-        const ssize_t ignored = write(STDOUT_FILENO, GAME_SCREEN_OFF, sizeof GAME_SCREEN_OFF - 1);
+        const ssize_t ignored = write(STDOUT_FILENO, game_screen_off(), sizeof GAME_SCREEN_OFF - 1);
         static_cast<void>(ignored);
     }
     if (mode_taken) {
@@ -159,6 +160,10 @@ void mark_mode_taken(bool taken) { mode_taken = taken; }
 void mark_game_screen_shown(bool shown) { screen_shown = shown; }
 
 bool game_screen_shown() { return screen_shown != 0; }
+
+void mark_player_meta_set(bool set) { player_meta_set = set; }
+
+const char* game_screen_off() { return player_meta_set ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF; }
 
 void clear_wake_up()
 {

@@ -4,8 +4,21 @@
 
 #include <termios.h>
 
-constexpr char GAME_SCREEN_ON[] = "\x1b[?1049h";
-constexpr char GAME_SCREEN_OFF[] = "\x1b[?1049l";
+// Taking the terminal: the game's own screen; keypad transmit mode (cursor keys in application
+// mode and the application keypad), outside which st sends Insert, Delete and Shift+Home as no
+// key at all; the question what "meta sends escape" is set to; and that mode, so that Alt with a
+// letter comes as Escape and the letter, not as the letter with its eighth bit set (xterm's and
+// mlterm's default). The answer comes in with the keys, whenever it comes.
+constexpr char GAME_SCREEN_ON[] = "\x1b[?1049h" "\x1b[?1h\x1b=" "\x1b[?1036$p" "\x1b[?1036h";
+// Giving it back: keypad transmit mode off, "meta sends escape" as the terminal said it was (off
+// when it did not say), and the player's screen.
+constexpr char GAME_SCREEN_OFF[] = "\x1b[?1l\x1b>" "\x1b[?1036l" "\x1b[?1049l";
+constexpr char GAME_SCREEN_OFF_META_SET[] = "\x1b[?1l\x1b>" "\x1b[?1036h" "\x1b[?1049l";
+static_assert(sizeof GAME_SCREEN_OFF == sizeof GAME_SCREEN_OFF_META_SET, "one length, for the signal handlers");
+// The terminal's answer to the question: this, a digit (1 or 3 set, 2 or 4 reset, 0 unknown)
+// and META_ANSWER_END.
+constexpr char META_ANSWER[] = "\x1b[?1036;";
+constexpr char META_ANSWER_END[] = "$y";
 
 // Installs the handlers. From then on a signal that ends the game (hang-up, interrupt, quit,
 // termination, a broken pipe, ...) restores player_mode on tty_fd while the game holds the
@@ -20,6 +33,10 @@ int catch_signals(int tty_fd, const termios& player_mode);
 void mark_mode_taken(bool taken);
 void mark_game_screen_shown(bool shown);
 bool game_screen_shown();
+// What the terminal said of "meta sends escape" before the game set it, and so what leaving the
+// game screen sends.
+void mark_player_meta_set(bool set);
+const char* game_screen_off();
 
 // Empties the wake-up descriptor.
 void clear_wake_up();

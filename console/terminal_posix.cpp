@@ -84,7 +84,7 @@ void restore_console()
 {
     hold_signals();
     if (game_screen_shown()) {
-        hold_output(GAME_SCREEN_OFF);
+        hold_output(game_screen_off());
         mark_game_screen_shown(false);
     }
     send_held_output();
@@ -125,6 +125,18 @@ void take_terminal_back()
     hold_output(CLEAR);
     hold_output(screen_copy, screen_length);
     send_held_output();
+}
+
+// Bytes that are no key may be the terminal's answer on "meta sends escape".
+void note_answer(const unsigned char* bytes, int length)
+{
+    const int start = static_cast<int>(sizeof META_ANSWER - 1);
+    const int end = static_cast<int>(sizeof META_ANSWER_END - 1);
+    if (length != start + 1 + end || std::memcmp(bytes, META_ANSWER, static_cast<size_t>(start)) != 0 ||
+        std::memcmp(bytes + start + 1, META_ANSWER_END, static_cast<size_t>(end)) != 0) {
+        return;
+    }
+    mark_player_meta_set(bytes[start] == '1' || bytes[start] == '3');
 }
 
 // Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
@@ -209,6 +221,9 @@ KeyCodes wait_for_key_press()
                 continue;
             }
             key = decode_key(input, input_length, false);
+        }
+        if (key.count == 0) {
+            note_answer(input, key.consumed);
         }
         input_length -= key.consumed;
         std::memmove(input, input + key.consumed, static_cast<size_t>(input_length));
