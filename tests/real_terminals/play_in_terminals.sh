@@ -33,7 +33,7 @@ failures=0
 cleanup()
 {
     stop_terminal
-    [[ -z $xvfb_pid ]] || kill "$xvfb_pid" 2>/dev/null
+    [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
     [[ -n ${KEEP_WORK:-} ]] && echo "logs kept in $work" || rm -rf "$work"
 }
 trap cleanup EXIT
@@ -84,6 +84,12 @@ window=
 stop_terminal()
 {
     if [[ -n $terminal_group ]]; then
+        # `script` and the shell lead sessions of their own, and screen's server leaves for one:
+        # none of them is in the terminal's process group.
+        local shell
+        shell=$(cat "$dir/shell.pid" 2>/dev/null)
+        [[ -z $shell ]] || kill -HUP "$shell" $(ps -o ppid= -p "$shell") 2>/dev/null
+        SCREENDIR="$dir/screens" screen -X quit >/dev/null 2>&1
         kill -TERM -- "-$terminal_group" 2>/dev/null
         sleep 0.5
         kill -KILL -- "-$terminal_group" 2>/dev/null
