@@ -130,6 +130,36 @@ TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
     EXPECT_TRUE(mode_restored());
 }
 
+// Thousands of refusals outgrow the copy of the screen kept for drawing it again: what a resize
+// draws then is the newest lines, from the start of a line, as the window would show them.
+TEST_F(Terminal, RedrawAfterThousandsOfRefusalsShowsTheNewestLines)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    const int refusals = 1500;
+    std::string screen = board(all_cells()) + prompt("Colonna");
+    for (int i = 0; i < refusals; ++i) {
+        screen += "N.A." + prompt("Colonna");
+    }
+    type_keys(run, std::string(refusals, 'x'));
+    ASSERT_TRUE(wait_for_output(run, on_terminal(screen), 20000));
+    run.output.clear();
+    const winsize bigger = {30, 100, 0, 0};
+    ioctl(run.master, TIOCSWINSZ, &bigger);
+    ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
+    ASSERT_EQ(run.output.rfind(CLEAR, 0), 0u) << run.output.substr(0, 40);
+    const std::string drawn = run.output.substr(CLEAR.size());
+    const std::string newest = on_terminal(screen).substr(on_terminal(screen).size() - drawn.size());
+    EXPECT_EQ(drawn, newest);
+    EXPECT_EQ(drawn.rfind("\r\n", 0), 0u);
+    // Only the oldest lines are gone.
+    EXPECT_LT(drawn.size(), on_terminal(screen).size());
+    EXPECT_GT(drawn.size(), 16000u);
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
 struct WayOut {
     const char* what;
     int signal_number;
