@@ -23,8 +23,8 @@ silent() {
   fi
 }
 
-# Debian keeps games in /usr/games, which is on every normal user's PATH.
 # Builds the package of the sources in folder $1 in folder $2; more options for cmake may follow.
+# Debian keeps games in /usr/games, which is on every normal user's PATH.
 build_package() {
   local sources=$1 build=$2
   shift 2
