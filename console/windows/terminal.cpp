@@ -2,7 +2,7 @@
 // input mode switched off only while a key is awaited; the window is cleared through the console
 // API; and what the game writes leaves in one write per wait for a key, as bytes, with no line
 // end translation.
-#include "terminal.h"
+#include "../terminal.h"
 
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
@@ -11,8 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "terminal_shared.h"
-#include "windows_keys.h"
+#include "../common/held_output.h"
+#include "../common/platform.h"
+#include "key_events.h"
 
 namespace {
 
@@ -67,13 +68,13 @@ BOOL WINAPI put_mode_back(DWORD)
 }
 
 // One key press from the console, as codes; count 0 when the console cannot be read.
-KeyCodes next_key_press()
+KeyCodes read_key_event()
 {
     for (;;) {
         INPUT_RECORD record;
         DWORD got = 0;
         if (!ReadConsoleInputA(console_input, &record, 1, &got)) {
-            return {0, {0, 0}};
+            return NO_KEY;
         }
         if (got != 1 || record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) {
             continue;
@@ -91,23 +92,23 @@ KeyCodes next_key_press()
 
 void write_out(const char* bytes, int length) { write_all(output, bytes, length); }
 
-bool open_console()
+void open_console()
 {
     console_input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD mode = 0;
     if (console_input == INVALID_HANDLE_VALUE || !GetConsoleMode(console_input, &mode)) {
-        return false;
+        leave_without_terminal();
     }
     output = GetStdHandle(STD_OUTPUT_HANDLE);
     output_is_console = GetConsoleMode(output, &mode) != 0;
     SetConsoleCtrlHandler(put_mode_back, TRUE);
     std::atexit(send_held_output);
-    return true;
 }
 
 void clear_screen()
 {
+    start_new_screen();
     if (!output_is_console) {
         hold_output(CLEAR_IN_FILE);
         return;
@@ -117,22 +118,19 @@ void clear_screen()
     blank_console();
 }
 
-KeyCodes wait_for_key_press()
+KeyCodes next_key_press()
 {
     if (!GetConsoleMode(console_input, &mode_before_read)) {
-        return {0, {0, 0}};
+        return NO_KEY;
     }
     // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
     InterlockedExchange(&reading, 1);
     SetConsoleMode(console_input, 0);
-    const KeyCodes key = next_key_press();
+    const KeyCodes key = read_key_event();
     SetConsoleMode(console_input, mode_before_read);
     InterlockedExchange(&reading, 0);
     return key;
 }
-
-// The console keeps its own screen: nothing needs drawing again.
-void note_printed_text(const char*, int) {}
 
 void leave_without_terminal()
 {

@@ -15,6 +15,6 @@ constexpr int MOD_SHIFT = 1;
 constexpr int MOD_ALT = 2;
 constexpr int MOD_CTRL = 4;
 
-// The two codes of key (not KEY_NONE) with the modifiers held. on_keypad: a cursor key of the
-// numeric keypad with Num Lock off, which takes the prefix 0 rather than 224.
+// The two codes of key with the modifiers held; NO_KEY for KEY_NONE. on_keypad: a cursor key of
+// the numeric keypad with Num Lock off, which takes the prefix 0 rather than 224.
 KeyCodes pc_key_codes(PcKey key, int modifiers, bool on_keypad = false);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "case_name.h"
-#include "console/windows_keys.h"
+#include "console/windows/key_events.h"
 
 namespace {
 
@@ -26,6 +26,9 @@ struct Case {
     unsigned char character;
     std::vector<int> codes;
 };
+
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class KeyEvents : public ::testing::TestWithParam<Case> {};
 

@@ -4,7 +4,7 @@
 // tested on any platform.
 #pragma once
 
-#include "key_codes.h"
+#include "../common/key_codes.h"
 
 // virtual_key and control_state as the console reports them in a key event; character is the
 // byte the key types in the console's code page, 0 when it types none.

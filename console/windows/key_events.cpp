@@ -1,6 +1,6 @@
-#include "windows_keys.h"
+#include "key_events.h"
 
-#include "pc_keys.h"
+#include "../common/pc_keys.h"
 
 namespace {
 
@@ -69,5 +69,5 @@ KeyCodes translate_key_event(int virtual_key, unsigned long control_state, unsig
         }
     }
     // Shift, Ctrl, Alt, the lock keys, and keys that type nothing and have no pair.
-    return {0, {0, 0}};
+    return NO_KEY;
 }

@@ -1,0 +1,348 @@
+// The console on POSIX terminals. Keys come from /dev/tty in a raw mode kept for the whole game,
+// so that type-ahead is never echoed; the game plays on the terminal's alternate screen; and
+// whatever ends or stops the program gives the terminal back first. After a stop, or when the
+// window changes size, the reader draws the current screen again.
+#include "../terminal.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "../common/held_output.h"
+#include "../common/platform.h"
+#include "key_decoder.h"
+
+namespace {
+
+// What the game writes to the terminal besides its text.
+constexpr char CLEAR[] = "\x1b[H\x1b[2J";           // cursor to the top left, erase the screen
+constexpr char GAME_SCREEN_ON[] = "\x1b[?1049h";   // xterm's alternate screen, cursor saved
+constexpr char GAME_SCREEN_OFF[] = "\x1b[?1049l";  // the player's screen and cursor back
+// Into a file, a form feed parts the screens, as the PC console's own clearing does.
+constexpr char CLEAR_IN_FILE[] = "\f";
+
+// How long the rest of a key's sequence may take to follow its first byte.
+constexpr int SEQUENCE_WAIT_MS = 100;
+
+// Signals whose default action ends the program and that a player or the system may send.
+// Crashes (SIGSEGV, SIGABRT, ...) are left alone: the program is then past giving anything back.
+constexpr int ENDING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2};
+// Signals after which the screen must be drawn again.
+constexpr int REDRAW_SIGNALS[] = {SIGCONT, SIGWINCH};
+
+// Everything the game changes on the terminal and needs to change it back. The signal handlers
+// read it too: the two flags say what is to be given back at this moment.
+struct Terminal {
+    int fd = -1;  // /dev/tty
+    termios mode_as_found{};
+    termios game_mode{};
+    volatile sig_atomic_t game_mode_on = 0;
+    volatile sig_atomic_t game_screen_on = 0;
+    bool output_is_terminal = false;
+    // A signal that calls for the screen again writes a byte here; the key reader sees it.
+    int wake_pipe[2] = {-1, -1};
+    // Bytes read from the terminal and not yet made into a key.
+    unsigned char input[MAX_KEY_BYTES * 2];
+    int input_length = 0;
+};
+
+Terminal terminal;
+
+termios mode_for_game(termios mode)
+{
+    // Keys one at a time, unechoed, untranslated: Enter is 13 and Ctrl+S, Ctrl+Q reach the game.
+    mode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    // Ctrl+C is a key like the others (code 3); Ctrl+\ and Ctrl+Z keep their signals.
+    mode.c_cc[VINTR] = _POSIX_VDISABLE;
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+    return mode;
+}
+
+void write_all(int fd, const char* bytes, int length)
+{
+    while (length > 0) {
+        const ssize_t put = write(fd, bytes, static_cast<size_t>(length));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return;  // nowhere left to write to; the game goes on without a screen
+        }
+        bytes += put;
+        length -= static_cast<int>(put);
+    }
+}
+
+void set_mode(const termios& mode)
+{
+    while (tcsetattr(terminal.fd, TCSANOW, &mode) != 0 && errno == EINTR) {
+    }
+}
+
+// ---- Giving the terminal back: from the handlers, so async-signal-safe throughout.
+
+void give_terminal_back()
+{
+    if (terminal.game_screen_on) {
+        const ssize_t ignored = write(STDOUT_FILENO, GAME_SCREEN_OFF, sizeof GAME_SCREEN_OFF - 1);
+        static_cast<void>(ignored);
+        terminal.game_screen_on = 0;
+    }
+    if (terminal.game_mode_on) {
+        tcsetattr(terminal.fd, TCSANOW, &terminal.mode_as_found);
+        terminal.game_mode_on = 0;
+    }
+}
+
+void add_handled_signals(sigset_t& set)
+{
+    for (const int number : ENDING_SIGNALS) {
+        sigaddset(&set, number);
+    }
+    for (const int number : REDRAW_SIGNALS) {
+        sigaddset(&set, number);
+    }
+    sigaddset(&set, SIGTSTP);
+}
+
+void install(int number, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    // One handler at a time; and with SIGTTOU held, the mode can be restored even by a game that
+    // was sent to the background.
+    sigemptyset(&action.sa_mask);
+    add_handled_signals(action.sa_mask);
+    sigaddset(&action.sa_mask, SIGTTOU);
+    action.sa_flags = SA_RESTART;
+    sigaction(number, &action, nullptr);
+}
+
+// Delivers the signal again with its default action, from inside its own handler.
+void raise_by_default(int number)
+{
+    install(number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(number);
+}
+
+void wake_reader()
+{
+    const char byte = 0;
+    const ssize_t ignored = write(terminal.wake_pipe[1], &byte, 1);  // a full pipe already says it
+    static_cast<void>(ignored);
+}
+
+void on_ending_signal(int number)
+{
+    give_terminal_back();
+    raise_by_default(number);
+    _exit(128 + number);  // the default action did not end the program after all
+}
+
+void on_stop(int number)
+{
+    const int saved_errno = errno;
+    give_terminal_back();
+    raise_by_default(number);
+    // Continued, or never stopped: in a process group that no shell looks after any more, the
+    // system drops the stop. Either way the reader takes the terminal back.
+    install(number, on_stop);
+    wake_reader();
+    errno = saved_errno;
+}
+
+void on_redraw_signal(int)
+{
+    const int saved_errno = errno;
+    wake_reader();
+    errno = saved_errno;
+}
+
+bool ignored(int number)
+{
+    struct sigaction current = {};
+    return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+bool make_wake_pipe()
+{
+    if (pipe(terminal.wake_pipe) != 0) {
+        return false;
+    }
+    for (const int fd : terminal.wake_pipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    return true;
+}
+
+// Signals that were ignored when the game started stay ignored (nohup, background jobs).
+void catch_signals()
+{
+    for (const int number : ENDING_SIGNALS) {
+        if (!ignored(number)) {
+            install(number, on_ending_signal);
+        }
+    }
+    if (!ignored(SIGTSTP)) {
+        install(SIGTSTP, on_stop);
+    }
+    if (make_wake_pipe()) {
+        for (const int number : REDRAW_SIGNALS) {
+            install(number, on_redraw_signal);
+        }
+    }
+}
+
+// The normal end, and the end for want of a terminal. The handled signals are held back for
+// good first, so that giving back is not cut in half; they are lost with the process.
+void restore_console()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    add_handled_signals(set);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    // The last screen and the way back from it in one write.
+    if (terminal.game_screen_on) {
+        hold_output(GAME_SCREEN_OFF);
+        terminal.game_screen_on = 0;
+    }
+    send_held_output();
+    give_terminal_back();
+}
+
+// ---- Taking the terminal, at the start and again after a stop or a change of window size.
+
+void take_terminal()
+{
+    terminal.game_mode_on = 1;
+    set_mode(terminal.game_mode);
+    if (terminal.output_is_terminal && !terminal.game_screen_on) {
+        terminal.game_screen_on = 1;
+        hold_output(GAME_SCREEN_ON);
+    }
+}
+
+// After a stop the shell has had the terminal, and after a resize the window may have lost the
+// screen: the game's mode and the current screen come back, just as they were.
+void take_terminal_back()
+{
+    char bytes[64];
+    while (read(terminal.wake_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    take_terminal();
+    if (terminal.output_is_terminal) {
+        const ScreenText screen = screen_so_far();
+        hold_output(CLEAR);
+        hold_output(screen.text, screen.length);
+        send_held_output();
+    }
+}
+
+// ---- Reading keys.
+
+// Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
+// 1: bytes came; 0: none came in time; -1: the terminal gives no more keys.
+int fill_input(int wait_ms)
+{
+    for (;;) {
+        pollfd ready[2] = {{terminal.fd, POLLIN, 0}, {terminal.wake_pipe[0], POLLIN, 0}};
+        const int polled = poll(ready, terminal.wake_pipe[0] >= 0 ? 2 : 1, wait_ms);
+        if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (polled < 0) {
+            return -1;
+        }
+        if (polled == 0) {
+            return 0;
+        }
+        if (ready[1].revents != 0) {
+            take_terminal_back();
+        }
+        if (ready[0].revents == 0) {
+            continue;
+        }
+        // Also on a hang-up or an error: the read tells which.
+        unsigned char* end = terminal.input + terminal.input_length;
+        const ssize_t got = read(terminal.fd, end, sizeof terminal.input - static_cast<size_t>(terminal.input_length));
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (got <= 0) {
+            return -1;
+        }
+        terminal.input_length += static_cast<int>(got);
+        return 1;
+    }
+}
+
+} // namespace
+
+// ---- The console operations.
+
+void open_console()
+{
+    do {
+        terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    } while (terminal.fd < 0 && errno == EINTR);
+    if (terminal.fd < 0 || tcgetattr(terminal.fd, &terminal.mode_as_found) != 0) {
+        leave_without_terminal();
+    }
+    terminal.game_mode = mode_for_game(terminal.mode_as_found);
+    terminal.output_is_terminal = isatty(STDOUT_FILENO) != 0;
+    catch_signals();
+    std::atexit(restore_console);
+    take_terminal();
+}
+
+void clear_screen()
+{
+    hold_output(terminal.output_is_terminal ? CLEAR : CLEAR_IN_FILE);
+    start_new_screen();
+}
+
+// ---- What the shared part asks of this platform.
+
+void write_out(const char* bytes, int length) { write_all(STDOUT_FILENO, bytes, length); }
+
+KeyCodes next_key_press()
+{
+    for (;;) {
+        KeyPress key = decode_key(terminal.input, terminal.input_length, true);
+        if (key.consumed == 0) {
+            const int filled = fill_input(terminal.input_length == 0 ? -1 : SEQUENCE_WAIT_MS);
+            if (filled < 0) {
+                return NO_KEY;
+            }
+            if (filled > 0) {
+                continue;
+            }
+            key = decode_key(terminal.input, terminal.input_length, false);
+        }
+        terminal.input_length -= key.consumed;
+        std::memmove(terminal.input, terminal.input + key.consumed, static_cast<size_t>(terminal.input_length));
+        if (key.key.count > 0) {
+            return key.key;
+        }
+    }
+}
+
+void leave_without_terminal()
+{
+    restore_console();
+    static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
+    write_all(STDERR_FILENO, message, sizeof message - 1);
+    std::_Exit(1);
+}
