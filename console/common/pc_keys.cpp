@@ -58,3 +58,17 @@ KeyCodes pc_key_codes(PcKey key, int modifiers, bool on_keypad)
     }
     return {2, {prefix, codes.plain}};
 }
+
+int character_code(unsigned long code_point)
+{
+    if (code_point <= 0xFF) {
+        return static_cast<int>(code_point);
+    }
+    if (code_point <= 0x7FF) {
+        return static_cast<int>(0xC0 | (code_point >> 6));
+    }
+    if (code_point <= 0xFFFF) {
+        return static_cast<int>(0xE0 | (code_point >> 12));
+    }
+    return static_cast<int>(0xF0 | ((code_point >> 18) & 0x07));
+}
