@@ -81,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Ctrl+Alt+Shift+F1: Alt wins", "\x1b[1;8P", {0, 104}},
                       Case{"F2", "\x1bOQ", {0, 60}}, Case{"F3", "\x1bOR", {0, 61}},
                       Case{"F6", "\x1b[17~", {0, 64}}, Case{"F8", "\x1b[19~", {0, 66}},
+                      Case{"Alt+Down", "\x1b[1;3B", {0, 160}},
                       Case{"F9", "\x1b[20~", {0, 67}}, Case{"Alt+F3", "\x1b[1;3R", {0, 106}},
                       Case{"Ctrl+F10", "\x1b[21;5~", {0, 103}}, Case{"Shift+F11", "\x1b[23;2~", {224, 135}},
                       Case{"Ctrl+Home", "\x1b[1;5H", {224, 119}}, Case{"Alt+Home", "\x1b[1;3H", {0, 151}},

@@ -18,7 +18,7 @@ constexpr SecondCodes SECOND_CODES[] = {
     {KEY_HOME, 224, 71, 71, 119, 151},   {KEY_UP, 224, 72, 72, 141, 152},
     {KEY_PGUP, 224, 73, 73, 132, 153},   {KEY_LEFT, 224, 75, 75, 115, 155},
     {KEY_RIGHT, 224, 77, 77, 116, 157},  {KEY_END, 224, 79, 79, 117, 159},
-    {KEY_DOWN, 224, 80, 80, 145, 154},   {KEY_PGDN, 224, 81, 81, 118, 161},
+    {KEY_DOWN, 224, 80, 80, 145, 160},   {KEY_PGDN, 224, 81, 81, 118, 161},
     {KEY_INSERT, 224, 82, 82, 146, 162}, {KEY_DELETE, 224, 83, 83, 147, 163},
 };
 
@@ -57,4 +57,18 @@ KeyCodes pc_key_codes(PcKey key, int modifiers, bool on_keypad)
         return {2, {prefix, codes.shift}};
     }
     return {2, {prefix, codes.plain}};
+}
+
+int character_code(unsigned long code_point)
+{
+    if (code_point <= 0xFF) {
+        return static_cast<int>(code_point);
+    }
+    if (code_point <= 0x7FF) {
+        return static_cast<int>(0xC0 | (code_point >> 6));
+    }
+    if (code_point <= 0xFFFF) {
+        return static_cast<int>(0xE0 | (code_point >> 12));
+    }
+    return static_cast<int>(0xF0 | ((code_point >> 18) & 0x07));
 }

@@ -1,5 +1,6 @@
-// The PC keyboard's codes for the keys that type no character: a prefix (0 or 224) and the key's
-// own second code, which depends on the modifier held. Every platform's key reader ends here.
+// The PC keyboard's codes: for the keys that type no character a prefix (0 or 224) and the key's
+// own second code, which depends on the modifier held; for a character one code. Every
+// platform's key reader ends here.
 #pragma once
 
 #include "key_codes.h"
@@ -18,3 +19,8 @@ constexpr int MOD_CTRL = 4;
 // The two codes of key with the modifiers held; NO_KEY for KEY_NONE. on_keypad: a cursor key of
 // the numeric keypad with Num Lock off, which takes the prefix 0 rather than 224.
 KeyCodes pc_key_codes(PcKey key, int modifiers, bool on_keypad = false);
+
+// The one code of a typed character (code point 1 up), for every platform alike: ASCII and
+// Latin-1 characters keep their own; any other gives the first byte of its UTF-8 form, 0xC4 to
+// 0xF4, which no question accepts.
+int character_code(unsigned long code_point);

@@ -264,10 +264,9 @@ Found decode_character(const unsigned char* bytes, int length, bool more_may_fol
     if (have < needed) {
         return more_may_follow ? need_more() : character(have, lead);
     }
-    // Latin-1 characters keep their code; the others have none of their own in one byte. A
-    // character spelt with more bytes than it needs ("overlong") is no character at all, and must
-    // not pass for a letter or for a prefix.
-    return character(have, code_point >= 0x80 && code_point <= 0xFF ? static_cast<int>(code_point) : lead);
+    // A character spelt with more bytes than it needs ("overlong") is no character at all, and
+    // must not pass for a letter or for a prefix.
+    return character(have, code_point >= 0x80 ? character_code(static_cast<unsigned long>(code_point)) : lead);
 }
 
 // Alt before a key: ESC, then the key's own bytes.

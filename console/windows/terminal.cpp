@@ -67,22 +67,29 @@ BOOL WINAPI put_mode_back(DWORD)
     return FALSE;
 }
 
-// One key press from the console, as codes; count 0 when the console cannot be read.
+// The presses of a held key that the console merged into the event last read, still to hand out.
+KeyCodes repeated_key = NO_KEY;
+int repeats_left = 0;
+
+// One key press from the console, as codes; count 0 when the console cannot be read. The event
+// is read in UTF-16, which leaves the console's code page out of it.
 KeyCodes read_key_event()
 {
     for (;;) {
         INPUT_RECORD record;
         DWORD got = 0;
-        if (!ReadConsoleInputA(console_input, &record, 1, &got)) {
+        if (!ReadConsoleInputW(console_input, &record, 1, &got)) {
             return NO_KEY;
         }
-        if (got != 1 || record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) {
+        if (got != 1 || record.EventType != KEY_EVENT) {
             continue;
         }
         const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-        const KeyCodes codes = translate_key_event(key.wVirtualKeyCode, key.dwControlKeyState,
-                                                   static_cast<unsigned char>(key.uChar.AsciiChar));
+        const KeyCodes codes = translate_key_event(key.bKeyDown != 0, key.wVirtualKeyCode, key.dwControlKeyState,
+                                                   key.uChar.UnicodeChar);
         if (codes.count > 0) {
+            repeated_key = codes;
+            repeats_left = key.wRepeatCount > 1 ? key.wRepeatCount - 1 : 0;
             return codes;
         }
     }
@@ -120,6 +127,10 @@ void clear_screen()
 
 KeyCodes next_key_press()
 {
+    if (repeats_left > 0) {
+        --repeats_left;
+        return repeated_key;
+    }
     if (!GetConsoleMode(console_input, &mode_before_read)) {
         return NO_KEY;
     }

@@ -17,36 +17,9 @@ set -euo pipefail
 exe=$(realpath "$1")
 posix=$(realpath "$2")
 
-work=$(mktemp -d)
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-# No Mono or Gecko installers when the prefix is made: the game needs neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# The frozen clock's date is read in UTC.
 export TZ=UTC
-socket="$work/tmux"
-
-cleanup()
-{
-    tmux -S "$socket" kill-server 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail()
-{
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-started=$SECONDS
-wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(cat "$work/wineboot.log")"
-# Wine goes on setting up the new prefix for a while after wineboot has returned, so everything
-# is let end first. Then one server and its services are started for all the games, so that no
-# game waits for them, and outside the frozen clock.
-wineserver -w
-wineserver -p
-wine cmd /c exit >"$work/services.log" 2>&1
-echo "Wine prefix ready in $((SECONDS - started)) s"
+source "$(dirname "$0")/wine_prefix.sh"
 
 # libfaketime itself rather than its faketime wrapper, which waits for every process started
 # under it (Wine's services too) and names its semaphores after its process id, so that one left
@@ -107,10 +80,7 @@ normalise()
     expand | sed 's/ *$//' | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}'
 }
 
-# The tmux server stays up from game to game, held by a session of its own, and each game has a
-# session of its own: a server left by its last session, or a session closing under a game's
-# name, may take the next game with it.
-tmux -S "$socket" new-session -d -s idle "sleep 3600"
+# Each game has a tmux session of its own.
 games=0
 game=""
 
