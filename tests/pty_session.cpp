@@ -209,6 +209,18 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms)
     }
 }
 
+bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (run.output.find(text) == std::string::npos) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, ms_left(deadline));
+    }
+    return true;
+}
+
 int wait_for_exit(GameRun& run, int timeout_ms)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -37,6 +37,9 @@ void type_keys(GameRun& run, const std::string& bytes);
 // Reads output until it ends with the text, or the time runs out. True if it came.
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 5000);
 
+// Reads output until it holds the text anywhere, or the time runs out. True if it came.
+bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms = 5000);
+
 // Reads what is left and waits for the game to end; the exit status (128 + the signal's number
 // when a signal ended it), or -1 if it did not end in time (it is then killed).
 int wait_for_exit(GameRun& run, int timeout_ms = 5000);
