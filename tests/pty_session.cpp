@@ -71,11 +71,20 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
         tcsetpgrp(slave, getpid());
         signal(SIGTTOU, SIG_DFL);
     }
-    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);  // kept across exec, as with nohup
+    // Kept across exec, as with nohup.
+    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);
+    signal(SIGPIPE, options.ignore_broken_pipe ? SIG_IGN : SIG_DFL);
     const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : slave;
-    const int out = options.stdout_file.empty()
-                        ? slave
-                        : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = options.stdout_file.empty()
+                  ? slave
+                  : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (options.stdout_to_closed_pipe) {
+        int unread[2];
+        if (pipe(unread) == 0) {
+            close(unread[0]);
+            out = unread[1];
+        }
+    }
     const int err = options.stderr_file.empty()
                         ? slave
                         : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -91,8 +100,10 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
            1);
     setenv("TZ", "UTC", 1);
     if (options.trace_writes_to.empty()) {
-        setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
-        setenv("FAKETIME", clock.c_str(), 1);
+        if (!options.real_clock) {
+            setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
+            setenv("FAKETIME", clock.c_str(), 1);
+        }
         execl(game_binary(), game_binary(), static_cast<char*>(nullptr));
     } else {
         const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;

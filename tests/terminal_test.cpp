@@ -219,6 +219,45 @@ INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
                              return param_info.param ? "SessionLeader" : "UnderAShell";
                          });
 
+// Where the game cannot play or cannot show its screens, it must not go on blind: it ends, with
+// the terminal as found, and says on standard error (the terminal here) what failed.
+struct Failure {
+    const char* what;
+    void (*arrange)(GameOptions&);
+    int status;
+    std::string message;
+};
+
+void PrintTo(const Failure& c, std::ostream* out) { *out << c.what; }
+
+const Failure FAILURES[] = {
+    {"StandardOutputOnAFullDisk", [](GameOptions& o) { o.stdout_file = "/dev/full"; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (disco pieno).\n"},
+    {"StandardOutputAPipeNobodyReads", [](GameOptions& o) { o.stdout_to_closed_pipe = true; }, 128 + SIGPIPE, ""},
+    {"StandardOutputAPipeNobodyReadsWithItsSignalIgnored",
+     [](GameOptions& o) {
+         o.stdout_to_closed_pipe = true;
+         o.ignore_broken_pipe = true;
+     },
+     1, "sminatore: impossibile scrivere sullo standard output (pipe chiusa).\n"},
+};
+
+class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(Failures, EndTheGameWithTheTerminalAsFoundAndSaySo)
+{
+    GameOptions options;
+    options.real_clock = true;
+    GetParam().arrange(options);
+    run = start_game(WORKED_SEED, options);
+    EXPECT_EQ(wait_for_exit(run), GetParam().status);
+    EXPECT_EQ(run.output, on_terminal(GetParam().message));
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, Failures, ::testing::ValuesIn(FAILURES),
+                         [](const ::testing::TestParamInfo<Failure>& param_info) { return param_info.param.what; });
+
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
 {
     const std::string screens = temporary_file("screens.txt");

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "../common/held_output.h"
+#include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_decoder.h"
 
@@ -65,18 +66,47 @@ termios mode_for_game(termios mode)
     return mode;
 }
 
-void write_all(int fd, const char* bytes, int length)
+// False, with errno saying why, when not every byte could be written.
+bool write_all(int fd, const char* bytes, int length)
 {
     while (length > 0) {
         const ssize_t put = write(fd, bytes, static_cast<size_t>(length));
         if (put < 0 && errno == EINTR) {
             continue;
         }
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Shared with a program that made it non-blocking: only full for now.
+            pollfd room = {fd, POLLOUT, 0};
+            poll(&room, 1, -1);
+            continue;
+        }
         if (put <= 0) {
-            return;  // nowhere left to write to; the game goes on without a screen
+            if (put == 0) {
+                errno = EIO;
+            }
+            return false;
         }
         bytes += put;
         length -= static_cast<int>(put);
+    }
+    return true;
+}
+
+const char* reason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return DISK_FULL;
+    case EPIPE:
+        return PIPE_CLOSED;
+    case EBADF:
+        return NOT_OPEN;
+    case EIO:
+        return DEVICE_ERROR;
+    default:
+        return nullptr;
     }
 }
 
@@ -222,6 +252,14 @@ void restore_console()
     give_terminal_back();
 }
 
+[[noreturn]] void leave_with_failure(const char* what, int error)
+{
+    restore_console();
+    const FailureMessage message = failure_message(what, reason(error), error);
+    write_all(STDERR_FILENO, message.text, message.length);
+    std::_Exit(1);
+}
+
 // ---- Taking the terminal, at the start and again after a stop or a change of window size.
 
 void take_terminal()
@@ -288,6 +326,10 @@ int fill_input(int wait_ms)
     }
 }
 
+// Set when the program already leaves with a message of its own, which a failing write must not
+// replace: when the terminal has gone, standard output has often gone with it.
+bool leaving = false;
+
 } // namespace
 
 // ---- The console operations.
@@ -315,7 +357,21 @@ void clear_screen()
 
 // ---- What the shared part asks of this platform.
 
-void write_out(const char* bytes, int length) { write_all(STDOUT_FILENO, bytes, length); }
+void write_out(const char* bytes, int length)
+{
+    if (write_all(STDOUT_FILENO, bytes, length) || leaving) {
+        return;
+    }
+    const int error = errno;
+    drop_held_output();
+    // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
+    // write is told of it only where the signal was ignored, or held back for the end.
+    if (error == EPIPE && !ignored(SIGPIPE)) {
+        restore_console();
+        raise_by_default(SIGPIPE);
+    }
+    leave_with_failure(CANNOT_WRITE, error);
+}
 
 KeyCodes next_key_press()
 {
@@ -341,8 +397,8 @@ KeyCodes next_key_press()
 
 void leave_without_terminal()
 {
+    leaving = true;
     restore_console();
-    static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
-    write_all(STDERR_FILENO, message, sizeof message - 1);
+    write_all(STDERR_FILENO, NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
     std::_Exit(1);
 }
