@@ -91,6 +91,13 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    // The game starts with the three standard descriptors only, as from a shell.
+    close_range(3, ~0U, 0);
+    for (int fd = 0; fd < 3; ++fd) {
+        if (options.closed[fd]) {
+            close(fd);
+        }
+    }
     const rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
     // The sanitizer runtime must not object to faketime's library coming first, and its leak

@@ -240,6 +240,15 @@ const Failure FAILURES[] = {
          o.ignore_broken_pipe = true;
      },
      1, "sminatore: impossibile scrivere sullo standard output (pipe chiusa).\n"},
+    {"StandardOutputClosed", [](GameOptions& o) { o.closed[1] = true; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (descrittore chiuso).\n"},
+    {"AllThreeStandardDescriptorsClosed",
+     [](GameOptions& o) {
+         for (bool& closed : o.closed) {
+             closed = true;
+         }
+     },
+     1, ""},
 };
 
 class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};

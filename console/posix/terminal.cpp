@@ -205,12 +205,30 @@ bool ignored(int number)
     return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
+// A descriptor of the program's own never takes the number of a standard one that was closed at
+// start: whatever is written to standard output or error would go to it.
+int above_standard_ones(int fd)
+{
+    if (fd < 0 || fd > STDERR_FILENO) {
+        return fd;
+    }
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return moved;
+}
+
 bool make_wake_pipe()
 {
     if (pipe(terminal.wake_pipe) != 0) {
         return false;
     }
-    for (const int fd : terminal.wake_pipe) {
+    for (int& fd : terminal.wake_pipe) {
+        fd = above_standard_ones(fd);
+        if (fd < 0) {
+            return false;
+        }
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
@@ -336,9 +354,14 @@ bool leaving = false;
 
 void open_console()
 {
+    // With standard output closed, the game could only play blind.
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+        leave_with_failure(CANNOT_WRITE, EBADF);
+    }
     do {
         terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     } while (terminal.fd < 0 && errno == EINTR);
+    terminal.fd = above_standard_ones(terminal.fd);
     if (terminal.fd < 0 || tcgetattr(terminal.fd, &terminal.mode_as_found) != 0) {
         leave_without_terminal();
     }
