@@ -98,6 +98,10 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
             close(fd);
         }
     }
+    if (options.open_files_limit > 0) {
+        const rlimit files = {static_cast<rlim_t>(options.open_files_limit), static_cast<rlim_t>(options.open_files_limit)};
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     const rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
     // The sanitizer runtime must not object to faketime's library coming first, and its leak

@@ -17,6 +17,7 @@ struct GameOptions {
     bool stdout_to_closed_pipe = false;  // standard output is a pipe that nobody reads any more
     bool ignore_broken_pipe = false;     // SIGPIPE ignored from the start, as some parents leave it
     bool closed[3] = {};                 // standard descriptors closed at start, as by <&- >&- 2>&-
+    int open_files_limit = 0;            // non-zero: the game may open only this many descriptors
     // The clock left to run, for a game that ends before its field matters: libfaketime, preloaded,
     // would hold descriptors of its own (shared memory) from the start.
     bool real_clock = false;

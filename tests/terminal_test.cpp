@@ -249,6 +249,9 @@ const Failure FAILURES[] = {
          }
      },
      1, ""},
+    // The terminal opens as descriptor 3, and then nothing else can.
+    {"NoDescriptorLeftAfterTheTerminal", [](GameOptions& o) { o.open_files_limit = 4; }, 1,
+     "sminatore: impossibile preparare il terminale (troppi file aperti).\n"},
 };
 
 class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};

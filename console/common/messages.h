@@ -10,12 +10,14 @@ constexpr char NO_TERMINAL_MESSAGE[] = "sminatore: serve un terminale da cui leg
 
 // What failed.
 constexpr char CANNOT_WRITE[] = "impossibile scrivere sullo standard output";
+constexpr char CANNOT_PREPARE[] = "impossibile preparare il terminale";
 
 // Why.
 constexpr char DISK_FULL[] = "disco pieno";
 constexpr char PIPE_CLOSED[] = "pipe chiusa";
 constexpr char NOT_OPEN[] = "descrittore chiuso";
 constexpr char DEVICE_ERROR[] = "errore del dispositivo";
+constexpr char TOO_MANY_FILES[] = "troppi file aperti";
 
 struct FailureMessage {
     char text[160];

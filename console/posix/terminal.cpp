@@ -105,6 +105,9 @@ const char* reason(int error)
         return NOT_OPEN;
     case EIO:
         return DEVICE_ERROR;
+    case EMFILE:
+    case ENFILE:
+        return TOO_MANY_FILES;
     default:
         return nullptr;
     }
@@ -246,10 +249,8 @@ void catch_signals()
     if (!ignored(SIGTSTP)) {
         install(SIGTSTP, on_stop);
     }
-    if (make_wake_pipe()) {
-        for (const int number : REDRAW_SIGNALS) {
-            install(number, on_redraw_signal);
-        }
+    for (const int number : REDRAW_SIGNALS) {
+        install(number, on_redraw_signal);
     }
 }
 
@@ -314,7 +315,7 @@ int fill_input(int wait_ms)
 {
     for (;;) {
         pollfd ready[2] = {{terminal.fd, POLLIN, 0}, {terminal.wake_pipe[0], POLLIN, 0}};
-        const int polled = poll(ready, terminal.wake_pipe[0] >= 0 ? 2 : 1, wait_ms);
+        const int polled = poll(ready, 2, wait_ms);
         if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
@@ -367,6 +368,10 @@ void open_console()
     }
     terminal.game_mode = mode_for_game(terminal.mode_as_found);
     terminal.output_is_terminal = isatty(STDOUT_FILENO) != 0;
+    // Without it, nothing would take the terminal back after a stop.
+    if (!make_wake_pipe()) {
+        leave_with_failure(CANNOT_PREPARE, errno);
+    }
     catch_signals();
     std::atexit(restore_console);
     take_terminal();
