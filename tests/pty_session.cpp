@@ -110,6 +110,8 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
            options.trace_writes_to.empty() ? "verify_asan_link_order=0" : "verify_asan_link_order=0:detect_leaks=0",
            1);
     setenv("TZ", "UTC", 1);
+    // The clock stands still for the field, but the game's waits must still run out.
+    setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
     if (options.trace_writes_to.empty()) {
         if (!options.real_clock) {
             setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
@@ -120,8 +122,8 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
         const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
         const std::string faketime = "FAKETIME=" + clock;
         execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), game_binary(),
-               static_cast<char*>(nullptr));
+               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), "-E",
+               "FAKETIME_DONT_FAKE_MONOTONIC=1", game_binary(), static_cast<char*>(nullptr));
     }
     _exit(127);
 }
@@ -213,6 +215,13 @@ void type_keys(GameRun& run, const std::string& bytes)
             return;
         }
         sent += static_cast<size_t>(put);
+    }
+}
+
+void read_output(GameRun& run, int ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (read_some(run, ms_left(deadline)) || ms_left(deadline) > 0) {
     }
 }
 

@@ -41,6 +41,9 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options = {});
 
 void type_keys(GameRun& run, const std::string& bytes);
 
+// Reads whatever the game writes for that long (0: only what has come already).
+void read_output(GameRun& run, int ms);
+
 // Reads output until it ends with the text, or the time runs out. True if it came.
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 5000);
 

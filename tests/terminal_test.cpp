@@ -270,6 +270,27 @@ TEST_P(Failures, EndTheGameWithTheTerminalAsFoundAndSaySo)
 INSTANTIATE_TEST_SUITE_P(Terminal, Failures, ::testing::ValuesIn(FAILURES),
                          [](const ::testing::TestParamInfo<Failure>& param_info) { return param_info.param.what; });
 
+// Escape, [ and A, typed far apart, are three keys, however often the window changes size
+// meanwhile. A slow machine only makes the pauses longer.
+TEST_F(Terminal, KeysFarApartStayApartWhileTheWindowIsResized)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    for (const char* key : {"\x1b", "[", "A", ""}) {
+        type_keys(run, key);
+        for (int resize = 0; resize < 6; ++resize) {
+            kill(run.game, SIGWINCH);
+            read_output(run, 50);
+        }
+    }
+    EXPECT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna") + "N.A." + prompt("Colonna") + "A" +
+                                                 prompt("Riga"))))
+        << run.output.substr(run.output.rfind(CLEAR));
+    type_keys(run, "1e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
 {
     const std::string screens = temporary_file("screens.txt");

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -309,13 +310,24 @@ void take_terminal_back()
 
 // ---- Reading keys.
 
+long long now_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 // Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
 // 1: bytes came; 0: none came in time; -1: the terminal gives no more keys.
 int fill_input(int wait_ms)
 {
+    // A signal, or a redraw, on the way does not start the wait again: a resized window would
+    // otherwise keep Escape waiting for the rest of a sequence for ever.
+    const long long deadline = now_ms() + wait_ms;
     for (;;) {
+        const long long left = deadline - now_ms();
         pollfd ready[2] = {{terminal.fd, POLLIN, 0}, {terminal.wake_pipe[0], POLLIN, 0}};
-        const int polled = poll(ready, 2, wait_ms);
+        const int polled = poll(ready, 2, wait_ms < 0 ? -1 : left > 0 ? static_cast<int>(left) : 0);
         if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
