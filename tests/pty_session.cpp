@@ -135,9 +135,11 @@ void report(int fd, int value)
 }
 
 // The parent in the session, as a shell: tells the game's process id, then each stop of the
-// game, and ends with the game's status (128 + the signal's number when a signal ended it).
+// game, and ends with the game's status (128 + the signal's number when a signal ended it). With
+// resume_at_once, each stop is told with its signal's number negated when the terminal was not in
+// the player's mode while the game was stopped, and the game is continued at once.
 [[noreturn]] void run_shell(int master, int slave, const std::string& clock, const GameOptions& options,
-                            int reports)
+                            int reports, const termios& players_mode)
 {
     close(master);
     if (!options.alone) {
@@ -162,7 +164,12 @@ void report(int fd, int value)
             }
             _exit(126);
         }
-        if (WIFSTOPPED(status)) {
+        if (WIFSTOPPED(status) && options.resume_at_once) {
+            termios mode{};
+            tcgetattr(slave, &mode);
+            report(reports, same_mode(mode, players_mode) ? WSTOPSIG(status) : -WSTOPSIG(status));
+            kill(game, SIGCONT);
+        } else if (WIFSTOPPED(status)) {
             report(reports, WSTOPSIG(status));
         } else {
             _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
@@ -191,7 +198,7 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
     run.pid = fork();
     if (run.pid == 0) {
         close(reports[0]);
-        run_shell(run.master, run.slave, clock, options, reports[1]);
+        run_shell(run.master, run.slave, clock, options, reports[1], run.mode_before);
     }
     close(reports[1]);
     run.reports = reports[0];
@@ -278,6 +285,22 @@ int wait_for_stop(GameRun& run, int timeout_ms)
             return -1;
         }
         read_some(run, 20);
+    }
+}
+
+void count_stops(GameRun& run, Stops& stops)
+{
+    pollfd ready = {run.reports, POLLIN, 0};
+    int told[256];
+    while (poll(&ready, 1, 0) > 0) {
+        const ssize_t got = read(run.reports, told, sizeof told);
+        if (got <= 0) {
+            return;
+        }
+        for (size_t at = 0; at < static_cast<size_t>(got) / sizeof told[0]; ++at) {
+            ++stops.count;
+            stops.not_in_players_mode += told[at] < 0;
+        }
     }
 }
 

@@ -21,6 +21,9 @@ struct GameOptions {
     // The clock left to run, for a game that ends before its field matters: libfaketime, preloaded,
     // would hold descriptors of its own (shared memory) from the start.
     bool real_clock = false;
+    // The shell resumes the game at once after each stop, looking at the terminal's mode while the
+    // game is stopped; see count_stops.
+    bool resume_at_once = false;
 };
 
 struct GameRun {
@@ -54,6 +57,14 @@ int wait_for_exit(GameRun& run, int timeout_ms = 5000);
 // Waits for the game to stop (as after Ctrl+Z), reading its output meanwhile; the number of the
 // signal that stopped it, or -1 if it did not stop in time.
 int wait_for_stop(GameRun& run, int timeout_ms = 5000);
+
+// With resume_at_once: adds the stops reported since the last call, and those of them that found
+// the terminal in a mode other than the one it had before the game, without waiting.
+struct Stops {
+    int count = 0;
+    int not_in_players_mode = 0;
+};
+void count_stops(GameRun& run, Stops& stops);
 
 // Waits until the terminal is in the game's mode (no echo), so that typed keys cannot be echoed
 // by the terminal before the game has taken it.

@@ -3,6 +3,7 @@
 // the terminal's mode; a hang-up; and the screens into a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <iterator>
@@ -289,6 +290,48 @@ TEST_F(Terminal, KeysFarApartStayApartWhileTheWindowIsResized)
     type_keys(run, "1e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
     EXPECT_TRUE(mode_restored());
+}
+
+// The game's screen is switched on and off in turn, starting with on and ending with off.
+bool screen_switched_in_turn(const std::string& output)
+{
+    bool on = false;
+    for (size_t at = output.find("\x1b[?1049"); at != std::string::npos; at = output.find("\x1b[?1049", at + 1)) {
+        const bool switching_on = output.compare(at, GAME_SCREEN_ON.size(), GAME_SCREEN_ON) == 0;
+        if (switching_on == on) {
+            return false;
+        }
+        on = switching_on;
+    }
+    return !on;
+}
+
+// Ctrl+Z as fast as a job-control shell can resume the game: at every stop the player has the
+// terminal's mode back, the game survives, and it plays on to its end.
+TEST_F(Terminal, AStormOfStopsAlwaysGivesTheTerminalBack)
+{
+    constexpr int STOPS = 20000;
+    GameOptions options;
+    options.resume_at_once = true;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    Stops stops;
+    while (stops.count < STOPS && kill(run.game, SIGTSTP) == 0) {
+        usleep(10);
+        read_output(run, 0);
+        count_stops(run, stops);
+    }
+    read_output(run, 200);
+    count_stops(run, stops);
+    EXPECT_GE(stops.count, STOPS);
+    EXPECT_EQ(stops.not_in_players_mode, 0);
+    ASSERT_TRUE(wait_for_game_mode(run));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run, 20000), 0);
+    EXPECT_TRUE(mode_restored());
+    EXPECT_TRUE(screen_switched_in_turn(run.output));
+    const std::string end = on_terminal(LOSING_END + GAME_SCREEN_OFF);
+    EXPECT_EQ(run.output.substr(run.output.size() - std::min(end.size(), run.output.size())), end);
 }
 
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)

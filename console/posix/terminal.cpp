@@ -38,13 +38,16 @@ constexpr int ENDING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIG
 constexpr int REDRAW_SIGNALS[] = {SIGCONT, SIGWINCH};
 
 // Everything the game changes on the terminal and needs to change it back. The signal handlers
-// read it too: the two flags say what is to be given back at this moment.
+// read it too: the two flags say what is to be given back at this moment. Outside the handlers,
+// each flag changes together with what it tells of, with the handled signals held back, so that
+// a handler never finds one without the other.
 struct Terminal {
     int fd = -1;  // /dev/tty
     termios mode_as_found{};
     termios game_mode{};
     volatile sig_atomic_t game_mode_on = 0;
-    volatile sig_atomic_t game_screen_on = 0;
+    volatile sig_atomic_t game_screen_on = 0;  // its switch has reached the terminal
+    bool screen_switch_held = false;           // its switch waits in the held output
     bool output_is_terminal = false;
     // A signal that calls for the screen again writes a byte here; the key reader sees it.
     int wake_pipe[2] = {-1, -1};
@@ -145,6 +148,19 @@ void add_handled_signals(sigset_t& set)
     }
     sigaddset(&set, SIGTSTP);
 }
+
+// Holds the handled signals back until release_signals puts the mask found here back.
+sigset_t hold_signals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    add_handled_signals(set);
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &set, &before);
+    return before;
+}
+
+void release_signals(const sigset_t& before) { sigprocmask(SIG_SETMASK, &before, nullptr); }
 
 void install(int number, void (*handler)(int))
 {
@@ -259,16 +275,13 @@ void catch_signals()
 // good first, so that giving back is not cut in half; they are lost with the process.
 void restore_console()
 {
-    sigset_t set;
-    sigemptyset(&set);
-    add_handled_signals(set);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    hold_signals();
     // The last screen and the way back from it in one write.
-    if (terminal.game_screen_on) {
+    if (terminal.game_screen_on || terminal.screen_switch_held) {
         hold_output(GAME_SCREEN_OFF);
-        terminal.game_screen_on = 0;
     }
     send_held_output();
+    terminal.game_screen_on = 0;
     give_terminal_back();
 }
 
@@ -284,10 +297,12 @@ void restore_console()
 
 void take_terminal()
 {
-    terminal.game_mode_on = 1;
+    const sigset_t before = hold_signals();
     set_mode(terminal.game_mode);
-    if (terminal.output_is_terminal && !terminal.game_screen_on) {
-        terminal.game_screen_on = 1;
+    terminal.game_mode_on = 1;
+    release_signals(before);
+    if (terminal.output_is_terminal && !terminal.game_screen_on && !terminal.screen_switch_held) {
+        terminal.screen_switch_held = true;
         hold_output(GAME_SCREEN_ON);
     }
 }
@@ -399,10 +414,22 @@ void clear_screen()
 
 void write_out(const char* bytes, int length)
 {
-    if (write_all(STDOUT_FILENO, bytes, length) || leaving) {
+    // The game's screen switch and its flag go together: a stop handled between the two would
+    // leave the player on the game's screen, or switch back from a screen never switched to.
+    // Only this write, at the start and after each stop, holds the signals back.
+    const bool switching = terminal.screen_switch_held;
+    const sigset_t before = switching ? hold_signals() : sigset_t{};
+    const bool written = write_all(STDOUT_FILENO, bytes, length);
+    const int error = errno;
+    if (switching) {
+        terminal.game_screen_on = 1;
+        terminal.screen_switch_held = false;
+        release_signals(before);
+    }
+    if (written || leaving) {
         return;
     }
-    const int error = errno;
+    leaving = true;
     drop_held_output();
     // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
     // write is told of it only where the signal was ignored, or held back for the end.
