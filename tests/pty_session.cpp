@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -302,6 +303,18 @@ void count_stops(GameRun& run, Stops& stops)
             stops.not_in_players_mode += told[at] < 0;
         }
     }
+}
+
+int stack_kb(const GameRun& run)
+{
+    std::ifstream status("/proc/" + std::to_string(run.game) + "/status");
+    const std::string field = "VmStk:";
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, field.size(), field) == 0) {
+            return std::atoi(line.c_str() + field.size());
+        }
+    }
+    return 0;
 }
 
 bool wait_for_game_mode(GameRun& run, int timeout_ms)

@@ -66,6 +66,9 @@ struct Stops {
 };
 void count_stops(GameRun& run, Stops& stops);
 
+// The size of the game's stack in kB, as Linux tells it; 0 once the game has gone.
+int stack_kb(const GameRun& run);
+
 // Waits until the terminal is in the game's mode (no echo), so that typed keys cannot be echoed
 // by the terminal before the game has taken it.
 bool wait_for_game_mode(GameRun& run, int timeout_ms = 5000);

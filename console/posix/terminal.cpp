@@ -206,7 +206,14 @@ void on_stop(int number)
     give_terminal_back();
     raise_by_default(number);
     // Continued, or never stopped: in a process group that no shell looks after any more, the
-    // system drops the stop. Either way the reader takes the terminal back.
+    // system drops the stop. Either way the reader takes the terminal back. The next stop waits
+    // until this handler has returned, held back here and let through again by the mask that
+    // the return puts back: taken inside the handler, a storm of stops would nest it until the
+    // stack ran out.
+    sigset_t this_signal;
+    sigemptyset(&this_signal);
+    sigaddset(&this_signal, number);
+    sigprocmask(SIG_BLOCK, &this_signal, nullptr);
     install(number, on_stop);
     wake_reader();
     errno = saved_errno;
