@@ -278,8 +278,9 @@ void catch_signals()
     }
 }
 
-// The normal end, and the end for want of a terminal. The handled signals are held back for
-// good first, so that giving back is not cut in half; they are lost with the process.
+// The normal end, and every end with a message of the program's own. The handled signals are
+// held back for good first, so that giving back is not cut in half; they are lost with the
+// process.
 void restore_console()
 {
     hold_signals();
