@@ -100,7 +100,8 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
         }
     }
     if (options.open_files_limit > 0) {
-        const rlimit files = {static_cast<rlim_t>(options.open_files_limit), static_cast<rlim_t>(options.open_files_limit)};
+        const rlim_t limit = static_cast<rlim_t>(options.open_files_limit);
+        const rlimit files = {limit, limit};
         setrlimit(RLIMIT_NOFILE, &files);
     }
     const rlimit no_core = {0, 0};
