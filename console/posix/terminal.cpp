@@ -439,6 +439,11 @@ void write_out(const char* bytes, int length)
     }
     leaving = true;
     drop_held_output();
+    // The terminal has hung up, as a read would soon tell too (a hang-up also sends SIGCONT,
+    // which has the screen drawn again first).
+    if (error == EIO && terminal.output_is_terminal) {
+        leave_without_terminal();
+    }
     // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
     // write is told of it only where the signal was ignored, or held back for the end.
     if (error == EPIPE && !ignored(SIGPIPE)) {
