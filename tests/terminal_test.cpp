@@ -3,11 +3,14 @@
 // the terminal's mode; a hang-up; and the screens into a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -252,6 +255,145 @@ TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
 INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param_info) {
                              return param_info.param ? "SessionLeader" : "UnderAShell";
+                         });
+
+// Where the game cannot play or cannot show its screens, it must not go on blind: it ends, with
+// the terminal as found, and says on standard error (the terminal here) what failed.
+struct Failure {
+    const char* what;
+    void (*arrange)(GameOptions&);
+    int status;
+    std::string message;
+};
+
+void PrintTo(const Failure& c, std::ostream* out) { *out << c.what; }
+
+const Failure FAILURES[] = {
+    {"StandardOutputOnAFullDisk", [](GameOptions& o) { o.stdout_file = "/dev/full"; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (disco pieno).\n"},
+    {"StandardOutputAPipeNobodyReads", [](GameOptions& o) { o.stdout_to_closed_pipe = true; }, 128 + SIGPIPE, ""},
+    {"StandardOutputAPipeNobodyReadsWithItsSignalIgnored",
+     [](GameOptions& o) {
+         o.stdout_to_closed_pipe = true;
+         o.ignore_broken_pipe = true;
+     },
+     1, "sminatore: impossibile scrivere sullo standard output (pipe chiusa).\n"},
+    {"StandardOutputClosed", [](GameOptions& o) { o.closed[1] = true; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (descrittore chiuso).\n"},
+    {"AllThreeStandardDescriptorsClosed",
+     [](GameOptions& o) {
+         for (bool& closed : o.closed) {
+             closed = true;
+         }
+     },
+     1, ""},
+    // The terminal opens as descriptor 3, and then nothing else can.
+    {"NoDescriptorLeftAfterTheTerminal", [](GameOptions& o) { o.open_files_limit = 4; }, 1,
+     "sminatore: impossibile preparare il terminale (troppi file aperti).\n"},
+};
+
+class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(Failures, EndTheGameWithTheTerminalAsFoundAndSaySo)
+{
+    GameOptions options;
+    options.real_clock = true;
+    GetParam().arrange(options);
+    run = start_game(WORKED_SEED, options);
+    EXPECT_EQ(wait_for_exit(run), GetParam().status);
+    EXPECT_EQ(run.output, on_terminal(GetParam().message));
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, Failures, ::testing::ValuesIn(FAILURES),
+                         [](const ::testing::TestParamInfo<Failure>& param_info) { return param_info.param.what; });
+
+// Escape, [ and A, typed far apart, are three keys, however often the window changes size
+// meanwhile. A slow machine only makes the pauses longer.
+TEST_F(Terminal, KeysFarApartStayApartWhileTheWindowIsResized)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    for (const char* key : {"\x1b", "[", "A", ""}) {
+        type_keys(run, key);
+        for (int resize = 0; resize < 6; ++resize) {
+            kill(run.game, SIGWINCH);
+            read_output(run, 50);
+        }
+    }
+    EXPECT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna") + "N.A." + prompt("Colonna") + "A" +
+                                                 prompt("Riga"))))
+        << run.output.substr(run.output.rfind(CLEAR));
+    type_keys(run, "1e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
+// The game's screen is switched on and off in turn, starting with on and ending with off.
+bool screen_switched_in_turn(const std::string& output)
+{
+    bool on = false;
+    for (size_t at = output.find("\x1b[?1049"); at != std::string::npos; at = output.find("\x1b[?1049", at + 1)) {
+        const bool switching_on = output.compare(at, GAME_SCREEN_ON.size(), GAME_SCREEN_ON) == 0;
+        if (switching_on == on) {
+            return false;
+        }
+        on = switching_on;
+    }
+    return !on;
+}
+
+// Ctrl+Z every 10 microseconds, with a job-control shell that resumes the game at once, or with
+// no shell at all (the system then drops each stop): at every stop the player has the terminal's
+// mode back, the stop handler never runs inside itself (which would grow the stack until it
+// overflowed), and the game plays on to its end.
+class StopStorm : public Terminal, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StopStorm, NeverNestsAndAlwaysGivesTheTerminalBack)
+{
+    constexpr int SIGNALS = 200000;
+    GameOptions options;
+    options.alone = GetParam();
+    options.resume_at_once = !options.alone;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    const int stack_before = stack_kb(run);
+    // From a process of its own, so that stops come while the game is still handling the last.
+    const pid_t storm = fork();
+    if (storm == 0) {
+        for (int sent = 0; sent < SIGNALS && kill(run.game, SIGTSTP) == 0; ++sent) {
+            const auto next = std::chrono::steady_clock::now() + std::chrono::microseconds(10);
+            while (std::chrono::steady_clock::now() < next) {
+            }
+        }
+        _exit(0);
+    }
+    Stops stops;
+    int largest_stack = stack_before;
+    while (waitpid(storm, nullptr, WNOHANG) == 0) {
+        read_output(run, 1);
+        count_stops(run, stops);
+        largest_stack = std::max(largest_stack, stack_kb(run));
+    }
+    read_output(run, 200);
+    count_stops(run, stops);
+    if (options.resume_at_once) {
+        EXPECT_GE(stops.count, 1000);
+    }
+    EXPECT_EQ(stops.not_in_players_mode, 0) << "of " << stops.count << " stops";
+    EXPECT_LE(largest_stack, stack_before);
+    ASSERT_TRUE(wait_for_game_mode(run));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run, 20000), 0);
+    EXPECT_TRUE(mode_restored());
+    EXPECT_TRUE(screen_switched_in_turn(run.output));
+    const std::string end = on_terminal(LOSING_END + GAME_SCREEN_OFF);
+    EXPECT_EQ(run.output.substr(run.output.size() - std::min(end.size(), run.output.size())), end);
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, StopStorm, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "NoShellToStopIt" : "ResumedAtOnce";
                          });
 
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)

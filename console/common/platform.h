@@ -4,7 +4,9 @@
 
 #include "key_codes.h"
 
-// Puts bytes out on standard output.
+// Puts bytes out on standard output. When they cannot all be written, gives the terminal back,
+// says on standard error what failed and exits with 1 (on POSIX, a pipe that nobody reads ends
+// the program by its signal instead).
 void write_out(const char* bytes, int length);
 
 // Waits for the next key press; count 0 when no key can be read any more.

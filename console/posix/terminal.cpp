@@ -8,12 +8,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "../common/held_output.h"
+#include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_decoder.h"
 
@@ -36,13 +38,16 @@ constexpr int ENDING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIG
 constexpr int REDRAW_SIGNALS[] = {SIGCONT, SIGWINCH};
 
 // Everything the game changes on the terminal and needs to change it back. The signal handlers
-// read it too: the two flags say what is to be given back at this moment.
+// read it too: the two flags say what is to be given back at this moment. Outside the handlers,
+// each flag changes together with what it tells of, with the handled signals held back, so that
+// a handler never finds one without the other.
 struct Terminal {
     int fd = -1;  // /dev/tty
     termios mode_as_found{};
     termios game_mode{};
     volatile sig_atomic_t game_mode_on = 0;
-    volatile sig_atomic_t game_screen_on = 0;
+    volatile sig_atomic_t game_screen_on = 0;  // its switch has reached the terminal
+    bool screen_switch_held = false;           // its switch waits in the held output
     bool output_is_terminal = false;
     // A signal that calls for the screen again writes a byte here; the key reader sees it.
     int wake_pipe[2] = {-1, -1};
@@ -65,18 +70,50 @@ termios mode_for_game(termios mode)
     return mode;
 }
 
-void write_all(int fd, const char* bytes, int length)
+// False, with errno saying why, when not every byte could be written.
+bool write_all(int fd, const char* bytes, int length)
 {
     while (length > 0) {
         const ssize_t put = write(fd, bytes, static_cast<size_t>(length));
         if (put < 0 && errno == EINTR) {
             continue;
         }
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Shared with a program that made it non-blocking: only full for now.
+            pollfd room = {fd, POLLOUT, 0};
+            poll(&room, 1, -1);
+            continue;
+        }
         if (put <= 0) {
-            return;  // nowhere left to write to; the game goes on without a screen
+            if (put == 0) {
+                errno = EIO;
+            }
+            return false;
         }
         bytes += put;
         length -= static_cast<int>(put);
+    }
+    return true;
+}
+
+const char* reason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return DISK_FULL;
+    case EPIPE:
+        return PIPE_CLOSED;
+    case EBADF:
+        return NOT_OPEN;
+    case EIO:
+        return DEVICE_ERROR;
+    case EMFILE:
+    case ENFILE:
+        return TOO_MANY_FILES;
+    default:
+        return nullptr;
     }
 }
 
@@ -111,6 +148,19 @@ void add_handled_signals(sigset_t& set)
     }
     sigaddset(&set, SIGTSTP);
 }
+
+// Holds the handled signals back until release_signals puts the mask found here back.
+sigset_t hold_signals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    add_handled_signals(set);
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &set, &before);
+    return before;
+}
+
+void release_signals(const sigset_t& before) { sigprocmask(SIG_SETMASK, &before, nullptr); }
 
 void install(int number, void (*handler)(int))
 {
@@ -156,7 +206,14 @@ void on_stop(int number)
     give_terminal_back();
     raise_by_default(number);
     // Continued, or never stopped: in a process group that no shell looks after any more, the
-    // system drops the stop. Either way the reader takes the terminal back.
+    // system drops the stop. Either way the reader takes the terminal back. The next stop waits
+    // until this handler has returned, held back here and let through again by the mask that
+    // the return puts back: taken inside the handler, a storm of stops would nest it until the
+    // stack ran out.
+    sigset_t this_signal;
+    sigemptyset(&this_signal);
+    sigaddset(&this_signal, number);
+    sigprocmask(SIG_BLOCK, &this_signal, nullptr);
     install(number, on_stop);
     wake_reader();
     errno = saved_errno;
@@ -175,12 +232,30 @@ bool ignored(int number)
     return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
+// A descriptor of the program's own never takes the number of a standard one that was closed at
+// start: whatever is written to standard output or error would go to it.
+int above_standard_ones(int fd)
+{
+    if (fd < 0 || fd > STDERR_FILENO) {
+        return fd;
+    }
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return moved;
+}
+
 bool make_wake_pipe()
 {
     if (pipe(terminal.wake_pipe) != 0) {
         return false;
     }
-    for (const int fd : terminal.wake_pipe) {
+    for (int& fd : terminal.wake_pipe) {
+        fd = above_standard_ones(fd);
+        if (fd < 0) {
+            return false;
+        }
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
@@ -198,38 +273,44 @@ void catch_signals()
     if (!ignored(SIGTSTP)) {
         install(SIGTSTP, on_stop);
     }
-    if (make_wake_pipe()) {
-        for (const int number : REDRAW_SIGNALS) {
-            install(number, on_redraw_signal);
-        }
+    for (const int number : REDRAW_SIGNALS) {
+        install(number, on_redraw_signal);
     }
 }
 
-// The normal end, and the end for want of a terminal. The handled signals are held back for
-// good first, so that giving back is not cut in half; they are lost with the process.
+// The normal end, and every end with a message of the program's own. The handled signals are
+// held back for good first, so that giving back is not cut in half; they are lost with the
+// process.
 void restore_console()
 {
-    sigset_t set;
-    sigemptyset(&set);
-    add_handled_signals(set);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    hold_signals();
     // The last screen and the way back from it in one write.
-    if (terminal.game_screen_on) {
+    if (terminal.game_screen_on || terminal.screen_switch_held) {
         hold_output(GAME_SCREEN_OFF);
-        terminal.game_screen_on = 0;
     }
     send_held_output();
+    terminal.game_screen_on = 0;
     give_terminal_back();
+}
+
+[[noreturn]] void leave_with_failure(const char* what, int error)
+{
+    restore_console();
+    const FailureMessage message = failure_message(what, reason(error), error);
+    write_all(STDERR_FILENO, message.text, message.length);
+    std::_Exit(1);
 }
 
 // ---- Taking the terminal, at the start and again after a stop or a change of window size.
 
 void take_terminal()
 {
-    terminal.game_mode_on = 1;
+    const sigset_t before = hold_signals();
     set_mode(terminal.game_mode);
-    if (terminal.output_is_terminal && !terminal.game_screen_on) {
-        terminal.game_screen_on = 1;
+    terminal.game_mode_on = 1;
+    release_signals(before);
+    if (terminal.output_is_terminal && !terminal.game_screen_on && !terminal.screen_switch_held) {
+        terminal.screen_switch_held = true;
         hold_output(GAME_SCREEN_ON);
     }
 }
@@ -252,13 +333,24 @@ void take_terminal_back()
 
 // ---- Reading keys.
 
+long long now_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 // Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
 // 1: bytes came; 0: none came in time; -1: the terminal gives no more keys.
 int fill_input(int wait_ms)
 {
+    // A signal, or a redraw, on the way does not start the wait again: a resized window would
+    // otherwise keep Escape waiting for the rest of a sequence for ever.
+    const long long deadline = now_ms() + wait_ms;
     for (;;) {
+        const long long left = deadline - now_ms();
         pollfd ready[2] = {{terminal.fd, POLLIN, 0}, {terminal.wake_pipe[0], POLLIN, 0}};
-        const int polled = poll(ready, terminal.wake_pipe[0] >= 0 ? 2 : 1, wait_ms);
+        const int polled = poll(ready, 2, wait_ms < 0 ? -1 : left > 0 ? static_cast<int>(left) : 0);
         if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
@@ -288,20 +380,33 @@ int fill_input(int wait_ms)
     }
 }
 
+// Set when the program already leaves with a message of its own, which a failing write must not
+// replace: when the terminal has gone, standard output has often gone with it.
+bool leaving = false;
+
 } // namespace
 
 // ---- The console operations.
 
 void open_console()
 {
+    // With standard output closed, the game could only play blind.
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+        leave_with_failure(CANNOT_WRITE, EBADF);
+    }
     do {
         terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     } while (terminal.fd < 0 && errno == EINTR);
+    terminal.fd = above_standard_ones(terminal.fd);
     if (terminal.fd < 0 || tcgetattr(terminal.fd, &terminal.mode_as_found) != 0) {
         leave_without_terminal();
     }
     terminal.game_mode = mode_for_game(terminal.mode_as_found);
     terminal.output_is_terminal = isatty(STDOUT_FILENO) != 0;
+    // Without it, nothing would take the terminal back after a stop.
+    if (!make_wake_pipe()) {
+        leave_with_failure(CANNOT_PREPARE, errno);
+    }
     catch_signals();
     std::atexit(restore_console);
     take_terminal();
@@ -315,7 +420,38 @@ void clear_screen()
 
 // ---- What the shared part asks of this platform.
 
-void write_out(const char* bytes, int length) { write_all(STDOUT_FILENO, bytes, length); }
+void write_out(const char* bytes, int length)
+{
+    // The game's screen switch and its flag go together: a stop handled between the two would
+    // leave the player on the game's screen, or switch back from a screen never switched to.
+    // Only this write, at the start and after each stop, holds the signals back.
+    const bool switching = terminal.screen_switch_held;
+    const sigset_t before = switching ? hold_signals() : sigset_t{};
+    const bool written = write_all(STDOUT_FILENO, bytes, length);
+    const int error = errno;
+    if (switching) {
+        terminal.game_screen_on = 1;
+        terminal.screen_switch_held = false;
+        release_signals(before);
+    }
+    if (written || leaving) {
+        return;
+    }
+    leaving = true;
+    drop_held_output();
+    // The terminal has hung up, as a read would soon tell too (a hang-up also sends SIGCONT,
+    // which has the screen drawn again first).
+    if (error == EIO && terminal.output_is_terminal) {
+        leave_without_terminal();
+    }
+    // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
+    // write is told of it only where the signal was ignored, or held back for the end.
+    if (error == EPIPE && !ignored(SIGPIPE)) {
+        restore_console();
+        raise_by_default(SIGPIPE);
+    }
+    leave_with_failure(CANNOT_WRITE, error);
+}
 
 KeyCodes next_key_press()
 {
@@ -341,8 +477,8 @@ KeyCodes next_key_press()
 
 void leave_without_terminal()
 {
+    leaving = true;
     restore_console();
-    static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
-    write_all(STDERR_FILENO, message, sizeof message - 1);
+    write_all(STDERR_FILENO, NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
     std::_Exit(1);
 }

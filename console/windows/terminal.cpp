@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "../common/held_output.h"
+#include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_events.h"
 
@@ -29,15 +30,39 @@ bool output_is_console = false;
 DWORD mode_before_read = 0;
 volatile LONG reading = 0;
 
-void write_all(HANDLE handle, const char* bytes, int length)
+// 0 when every byte was written, or the system's error code.
+DWORD write_all(HANDLE handle, const char* bytes, int length)
 {
     while (length > 0) {
         DWORD put = 0;
-        if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &put, nullptr) || put == 0) {
-            return;  // nowhere left to write to; the game goes on without a screen
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &put, nullptr)) {
+            return GetLastError();
+        }
+        if (put == 0) {
+            return ERROR_WRITE_FAULT;
         }
         bytes += put;
         length -= static_cast<int>(put);
+    }
+    return 0;
+}
+
+const char* reason(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return DISK_FULL;
+    // Windows has no signal for a pipe that nobody reads: it is told like any other failure.
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+        return PIPE_CLOSED;
+    case ERROR_INVALID_HANDLE:
+        return NOT_OPEN;
+    case ERROR_WRITE_FAULT:
+        return DEVICE_ERROR;
+    default:
+        return nullptr;
     }
 }
 
@@ -95,9 +120,24 @@ KeyCodes read_key_event()
     }
 }
 
+// Set when the program already leaves with a message of its own, which a failing write must not
+// replace: when the console has gone, standard output has often gone with it.
+bool leaving = false;
+
 } // namespace
 
-void write_out(const char* bytes, int length) { write_all(output, bytes, length); }
+// Output fails only outside a wait for a key, with the console's input mode as found.
+void write_out(const char* bytes, int length)
+{
+    const DWORD error = write_all(output, bytes, length);
+    if (error == 0 || leaving) {
+        return;
+    }
+    drop_held_output();
+    const FailureMessage message = failure_message(CANNOT_WRITE, reason(error), static_cast<long>(error));
+    write_all(GetStdHandle(STD_ERROR_HANDLE), message.text, message.length);
+    std::_Exit(1);
+}
 
 void open_console()
 {
@@ -145,8 +185,8 @@ KeyCodes next_key_press()
 
 void leave_without_terminal()
 {
+    leaving = true;
     send_held_output();
-    static const char message[] = "sminatore: serve un terminale da cui leggere i tasti.\n";
-    write_all(GetStdHandle(STD_ERROR_HANDLE), message, sizeof message - 1);
+    write_all(GetStdHandle(STD_ERROR_HANDLE), NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
     std::_Exit(1);
 }

@@ -262,7 +262,18 @@ same_output_as_posix()
     echo "ok: standard output the same as the POSIX program's, in the same $(echo "$posix_writes" | wc -l) writes ($((SECONDS - started)) s)"
 }
 
+# Standard output that cannot be written ends the game with a message and status 1.
+output_error()
+{
+    start_windows_game ">/dev/full 2>errors.txt"
+    exit_status_is 1
+    local expected="sminatore: impossibile scrivere sullo standard output (disco pieno)."
+    [[ $(cat "$work/errors.txt") == "$expected" ]] || fail "standard error: $(cat "$work/errors.txt")"
+    echo "ok: standard output on a full disk ($((SECONDS - started)) s)"
+}
+
 lost_game
 won_game
 same_output_as_posix
+output_error
 echo "Wine games played in $((SECONDS - started)) s"
