@@ -54,6 +54,9 @@ struct Terminal {
     // Bytes read from the terminal and not yet made into a key.
     unsigned char input[MAX_KEY_BYTES * 2];
     int input_length = 0;
+    // Set when the program already leaves with a message of its own, which a failing write must
+    // not replace: when the terminal has gone, standard output has often gone with it.
+    bool leaving = false;
 };
 
 Terminal terminal;
@@ -380,10 +383,6 @@ int fill_input(int wait_ms)
     }
 }
 
-// Set when the program already leaves with a message of its own, which a failing write must not
-// replace: when the terminal has gone, standard output has often gone with it.
-bool leaving = false;
-
 } // namespace
 
 // ---- The console operations.
@@ -434,10 +433,10 @@ void write_out(const char* bytes, int length)
         terminal.screen_switch_held = false;
         release_signals(before);
     }
-    if (written || leaving) {
+    if (written || terminal.leaving) {
         return;
     }
-    leaving = true;
+    terminal.leaving = true;
     drop_held_output();
     // The terminal has hung up, as a read would soon tell too (a hang-up also sends SIGCONT,
     // which has the screen drawn again first).
@@ -477,7 +476,7 @@ KeyCodes next_key_press()
 
 void leave_without_terminal()
 {
-    leaving = true;
+    terminal.leaving = true;
     restore_console();
     write_all(STDERR_FILENO, NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
     std::_Exit(1);

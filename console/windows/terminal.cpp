@@ -21,14 +21,25 @@ namespace {
 // Into a file or a pipe, a form feed parts the screens, as the console's own "cls" does there.
 constexpr char CLEAR_IN_FILE[] = "\f";
 
-HANDLE console_input = INVALID_HANDLE_VALUE;
-HANDLE output = INVALID_HANDLE_VALUE;
-bool output_is_console = false;
+// Everything the game keeps of the console.
+struct Console {
+    HANDLE input = INVALID_HANDLE_VALUE;  // CONIN$, whatever standard input is
+    HANDLE output = INVALID_HANDLE_VALUE;
+    bool output_is_console = false;
+    // The input mode found when the current read began, for the break handler to put back;
+    // reading is set only while the mode is switched off.
+    DWORD mode_before_read = 0;
+    volatile LONG reading = 0;
+    // The presses of a held key that the console merged into the event last read, still to
+    // hand out.
+    KeyCodes repeated_key = NO_KEY;
+    int repeats_left = 0;
+    // Set when the program already leaves with a message of its own, which a failing write must
+    // not replace: when the console has gone, standard output has often gone with it.
+    bool leaving = false;
+};
 
-// The input mode found when the current read began, for the break handler to put back;
-// reading is set only while the mode is switched off.
-DWORD mode_before_read = 0;
-volatile LONG reading = 0;
+Console console;
 
 // 0 when every byte was written, or the system's error code.
 DWORD write_all(HANDLE handle, const char* bytes, int length)
@@ -71,30 +82,26 @@ const char* reason(DWORD error)
 void blank_console()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output, &info)) {
+    if (!GetConsoleScreenBufferInfo(console.output, &info)) {
         return;
     }
     const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
     const COORD top_left = {0, 0};
     DWORD done = 0;
-    FillConsoleOutputCharacterA(output, ' ', cells, top_left, &done);
-    FillConsoleOutputAttribute(output, info.wAttributes, cells, top_left, &done);
-    SetConsoleCursorPosition(output, top_left);
+    FillConsoleOutputCharacterA(console.output, ' ', cells, top_left, &done);
+    FillConsoleOutputAttribute(console.output, info.wAttributes, cells, top_left, &done);
+    SetConsoleCursorPosition(console.output, top_left);
 }
 
 // Ctrl+Break ends the game through the default handling even while a key is awaited, when the
 // input mode is switched off; the mode goes back first so that the console is left as found.
 BOOL WINAPI put_mode_back(DWORD)
 {
-    if (reading != 0) {
-        SetConsoleMode(console_input, mode_before_read);
+    if (console.reading != 0) {
+        SetConsoleMode(console.input, console.mode_before_read);
     }
     return FALSE;
 }
-
-// The presses of a held key that the console merged into the event last read, still to hand out.
-KeyCodes repeated_key = NO_KEY;
-int repeats_left = 0;
 
 // One key press from the console, as codes; count 0 when the console cannot be read. The event
 // is read in UTF-16, which leaves the console's code page out of it.
@@ -103,7 +110,7 @@ KeyCodes read_key_event()
     for (;;) {
         INPUT_RECORD record;
         DWORD got = 0;
-        if (!ReadConsoleInputW(console_input, &record, 1, &got)) {
+        if (!ReadConsoleInputW(console.input, &record, 1, &got)) {
             return NO_KEY;
         }
         if (got != 1 || record.EventType != KEY_EVENT) {
@@ -113,24 +120,20 @@ KeyCodes read_key_event()
         const KeyCodes codes = translate_key_event(key.bKeyDown != 0, key.wVirtualKeyCode, key.dwControlKeyState,
                                                    key.uChar.UnicodeChar);
         if (codes.count > 0) {
-            repeated_key = codes;
-            repeats_left = key.wRepeatCount > 1 ? key.wRepeatCount - 1 : 0;
+            console.repeated_key = codes;
+            console.repeats_left = key.wRepeatCount > 1 ? key.wRepeatCount - 1 : 0;
             return codes;
         }
     }
 }
-
-// Set when the program already leaves with a message of its own, which a failing write must not
-// replace: when the console has gone, standard output has often gone with it.
-bool leaving = false;
 
 } // namespace
 
 // Output fails only outside a wait for a key, with the console's input mode as found.
 void write_out(const char* bytes, int length)
 {
-    const DWORD error = write_all(output, bytes, length);
-    if (error == 0 || leaving) {
+    const DWORD error = write_all(console.output, bytes, length);
+    if (error == 0 || console.leaving) {
         return;
     }
     drop_held_output();
@@ -141,14 +144,14 @@ void write_out(const char* bytes, int length)
 
 void open_console()
 {
-    console_input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD mode = 0;
-    if (console_input == INVALID_HANDLE_VALUE || !GetConsoleMode(console_input, &mode)) {
+    if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &mode)) {
         leave_without_terminal();
     }
-    output = GetStdHandle(STD_OUTPUT_HANDLE);
-    output_is_console = GetConsoleMode(output, &mode) != 0;
+    console.output = GetStdHandle(STD_OUTPUT_HANDLE);
+    console.output_is_console = GetConsoleMode(console.output, &mode) != 0;
     SetConsoleCtrlHandler(put_mode_back, TRUE);
     std::atexit(send_held_output);
 }
@@ -156,7 +159,7 @@ void open_console()
 void clear_screen()
 {
     start_new_screen();
-    if (!output_is_console) {
+    if (!console.output_is_console) {
         hold_output(CLEAR_IN_FILE);
         return;
     }
@@ -167,25 +170,25 @@ void clear_screen()
 
 KeyCodes next_key_press()
 {
-    if (repeats_left > 0) {
-        --repeats_left;
-        return repeated_key;
+    if (console.repeats_left > 0) {
+        --console.repeats_left;
+        return console.repeated_key;
     }
-    if (!GetConsoleMode(console_input, &mode_before_read)) {
+    if (!GetConsoleMode(console.input, &console.mode_before_read)) {
         return NO_KEY;
     }
     // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
-    InterlockedExchange(&reading, 1);
-    SetConsoleMode(console_input, 0);
+    InterlockedExchange(&console.reading, 1);
+    SetConsoleMode(console.input, 0);
     const KeyCodes key = read_key_event();
-    SetConsoleMode(console_input, mode_before_read);
-    InterlockedExchange(&reading, 0);
+    SetConsoleMode(console.input, console.mode_before_read);
+    InterlockedExchange(&console.reading, 0);
     return key;
 }
 
 void leave_without_terminal()
 {
-    leaving = true;
+    console.leaving = true;
     send_held_output();
     write_all(GetStdHandle(STD_ERROR_HANDLE), NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
     std::_Exit(1);
