@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Escape, then Alt+[ alone", "\x1b\x1b[", {27, '['}},
                       Case{"Escape, then Alt+O alone", "\x1b\x1bO", {27, 'O'}},
                       Case{"a report with a private marker", "\x1b[?1;2A", {}},
+                      Case{"a terminal's answer on a mode, then a key", "\x1b[?1036;2$yJ", {'J'}},
                       Case{"intermediate bytes", "\x1b[1 qJ", {'J'}},
                       Case{"three parameters", "\x1b[1;5;3A", {}},
                       Case{"a letter inside another protocol's key", "\x1b[27;5;106~", {}},

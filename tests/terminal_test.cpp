@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "case_name.h"
 #include "pty_session.h"
 #include "screen_text.h"
 
@@ -233,6 +234,45 @@ TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + again + LOSING_END + GAME_SCREEN_OFF));
     EXPECT_TRUE(mode_restored());
 }
+
+struct MetaAnswer {
+    const char* what;
+    std::string answer;  // the terminal's answer to the game's question, as it comes in with the keys
+    bool killed;         // the game ends by SIGTERM rather than by playing it out
+    std::string given_back;
+};
+
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const MetaAnswer& c, std::ostream* out) { *out << c.what; }
+
+class MetaSetting : public Terminal, public ::testing::WithParamInterface<MetaAnswer> {};
+
+// The answer is no key, and the game leaves "meta sends escape" as the terminal said it was.
+TEST_P(MetaSetting, ComesBackAsTheTerminalSaidItWas)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, GetParam().answer + "e");
+    ASSERT_TRUE(wait_for_output(run, on_terminal("e" + prompt("Riga"))));
+    if (GetParam().killed) {
+        kill(run.game, SIGTERM);
+        EXPECT_EQ(wait_for_exit(run), 128 + SIGTERM);
+        EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "e" + prompt("Riga")) + GetParam().given_back);
+    } else {
+        type_keys(run, "0zq");
+        EXPECT_EQ(wait_for_exit(run), 0);
+        EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + LOSING_END) + GetParam().given_back);
+    }
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Terminal, MetaSetting,
+    ::testing::Values(MetaAnswer{"Set", "\x1b[?1036;1$y", false, GAME_SCREEN_OFF_META_SET},
+                      MetaAnswer{"SetThenTerminated", "\x1b[?1036;1$y", true, GAME_SCREEN_OFF_META_SET},
+                      MetaAnswer{"Reset", "\x1b[?1036;2$y", false, GAME_SCREEN_OFF},
+                      MetaAnswer{"NotKnown", "\x1b[?1036;0$y", false, GAME_SCREEN_OFF}),
+    case_name<MetaAnswer>);
 
 class HangUp : public Terminal, public ::testing::WithParamInterface<bool> {};
 

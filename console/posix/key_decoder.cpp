@@ -168,6 +168,9 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
         return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
     }
     bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
+    // A private marker (as in a terminal's answer, CSI ? 1036 ; 2 $ y) makes it no key; its '$'
+    // is then no rxvt Shift but on the way to the final byte.
+    const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
         if (i >= MAX_KEY_BYTES) {
@@ -176,7 +179,7 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
         if (byte >= 0x30 && byte <= 0x3F && !intermediates) {
             continue;  // parameter bytes
         }
-        if (byte == '$' && !intermediates) {
+        if (byte == '$' && !intermediates && !private_marker) {
             return decode_csi_final(i + 1, bytes + 2, i - 2, byte);  // rxvt's Shift
         }
         if (byte >= 0x20 && byte <= 0x3F) {

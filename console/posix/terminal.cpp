@@ -22,9 +22,23 @@
 namespace {
 
 // What the game writes to the terminal besides its text.
-constexpr char CLEAR[] = "\x1b[H\x1b[2J";           // cursor to the top left, erase the screen
-constexpr char GAME_SCREEN_ON[] = "\x1b[?1049h";   // xterm's alternate screen, cursor saved
-constexpr char GAME_SCREEN_OFF[] = "\x1b[?1049l";  // the player's screen and cursor back
+constexpr char CLEAR[] = "\x1b[H\x1b[2J";  // cursor to the top left, erase the screen
+// Taking the terminal, at the start and after each stop:
+constexpr char GAME_SCREEN_ON[] =
+    "\x1b[?1049h"        // xterm's alternate screen, cursor saved
+    "\x1b[?1h\x1b="      // keypad transmit mode: cursor keys in application mode, application
+                         // keypad; outside it st sends Insert, Delete, Shift+Home as no key
+    "\x1b[?1036$p"       // the question what "meta sends escape" is set to (DECRQM)
+    "\x1b[?1036h";       // meta sends escape: Alt+a as ESC a, not as a with its eighth bit set
+// Giving it back, on every way out and on a stop: keypad transmit mode off, "meta sends escape"
+// as the terminal said it was (off when it did not say), the player's screen and cursor.
+constexpr char GAME_SCREEN_OFF[] = "\x1b[?1l\x1b>" "\x1b[?1036l" "\x1b[?1049l";
+constexpr char GAME_SCREEN_OFF_META_SET[] = "\x1b[?1l\x1b>" "\x1b[?1036h" "\x1b[?1049l";
+static_assert(sizeof GAME_SCREEN_OFF == sizeof GAME_SCREEN_OFF_META_SET, "one length, for the handlers");
+// The terminal's answer to the question, which comes in with the keys whenever it comes: this,
+// a digit (1 or 3 set, 2 or 4 reset, 0 unknown) and META_ANSWER_END.
+constexpr char META_ANSWER[] = "\x1b[?1036;";
+constexpr char META_ANSWER_END[] = "$y";
 // Into a file, a form feed parts the screens, as the PC console's own clearing does.
 constexpr char CLEAR_IN_FILE[] = "\f";
 
@@ -47,6 +61,7 @@ struct Terminal {
     termios game_mode{};
     volatile sig_atomic_t game_mode_on = 0;
     volatile sig_atomic_t game_screen_on = 0;  // its switch has reached the terminal
+    volatile sig_atomic_t player_meta_set = 0;  // as the terminal answered; unset without answer
     bool screen_switch_held = false;           // its switch waits in the held output
     bool output_is_terminal = false;
     // A signal that calls for the screen again writes a byte here; the key reader sees it.
@@ -128,10 +143,12 @@ void set_mode(const termios& mode)
 
 // ---- Giving the terminal back: from the handlers, so async-signal-safe throughout.
 
+const char* game_screen_off() { return terminal.player_meta_set ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF; }
+
 void give_terminal_back()
 {
     if (terminal.game_screen_on) {
-        const ssize_t ignored = write(STDOUT_FILENO, GAME_SCREEN_OFF, sizeof GAME_SCREEN_OFF - 1);
+        const ssize_t ignored = write(STDOUT_FILENO, game_screen_off(), sizeof GAME_SCREEN_OFF - 1);
         static_cast<void>(ignored);
         terminal.game_screen_on = 0;
     }
@@ -289,7 +306,7 @@ void restore_console()
     hold_signals();
     // The last screen and the way back from it in one write.
     if (terminal.game_screen_on || terminal.screen_switch_held) {
-        hold_output(GAME_SCREEN_OFF);
+        hold_output(game_screen_off());
     }
     send_held_output();
     terminal.game_screen_on = 0;
@@ -335,6 +352,18 @@ void take_terminal_back()
 }
 
 // ---- Reading keys.
+
+// Bytes that are no key may be the terminal's answer on "meta sends escape".
+void note_answer(const unsigned char* bytes, int length)
+{
+    const int start = static_cast<int>(sizeof META_ANSWER - 1);
+    const int end = static_cast<int>(sizeof META_ANSWER_END - 1);
+    if (length != start + 1 + end || std::memcmp(bytes, META_ANSWER, static_cast<size_t>(start)) != 0 ||
+        std::memcmp(bytes + start + 1, META_ANSWER_END, static_cast<size_t>(end)) != 0) {
+        return;
+    }
+    terminal.player_meta_set = bytes[start] == '1' || bytes[start] == '3';
+}
 
 long long now_ms()
 {
@@ -465,6 +494,9 @@ KeyCodes next_key_press()
                 continue;
             }
             key = decode_key(terminal.input, terminal.input_length, false);
+        }
+        if (key.key.count == 0) {
+            note_answer(terminal.input, key.consumed);
         }
         terminal.input_length -= key.consumed;
         std::memmove(terminal.input, terminal.input + key.consumed, static_cast<size_t>(terminal.input_length));
