@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# CI for the Debian package: lint the manual page, build the .deb, install it as a player would,
-# read its manual page, and play one scripted game with the installed program. The package is
-# removed again at the end.
+# CI for the Debian package: lint the manual page, build the .deb, build it again elsewhere and
+# compare the bytes, run lintian on it, install it as a player would, read its manual page, and
+# play one scripted game with the installed program. The package is removed again at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash .ci/install-missing cmake g++ libgtest-dev faketime dpkg-dev file man-db mandoc
+bash .ci/install-missing cmake g++ libgtest-dev faketime dpkg-dev file man-db mandoc lintian
+
+# As Debian's builders do, the package's times are those of the last commit, so that the same
+# commit gives the same package.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
+maintainer="Sminatore CI <ci@example.org>"
 
 # Fails, showing them, if the command printed anything at all: a lint's silence is its pass.
 silent() {
@@ -17,18 +23,53 @@ silent() {
   fi
 }
 
+# Builds the package of the sources in folder $1 in folder $2; more options for cmake may follow.
 # Debian keeps games in /usr/games, which is on every normal user's PATH.
-cmake -B build-package -DSMINATORE_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DSMINATORE_INSTALL_BINDIR=games
-cmake --build build-package -j2
+build_package() {
+  local sources=$1 build=$2
+  shift 2
+  cmake -S "$sources" -B "$build" -DSMINATORE_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+    -DSMINATORE_INSTALL_BINDIR=games -DSMINATORE_MAINTAINER="$maintainer" "$@"
+  cmake --build "$build" -j2
+  rm -f "$build"/sminatore_*.deb
+  # CPack takes the modes of the .deb's members from its umask: Debian's builders use 0022.
+  (cd "$build" && umask 0022 && cpack -G DEB)
+}
+
+build_package . build-package
+deb=$(ls build-package/sminatore_*.deb)
+dpkg-deb --info "$deb"
+dpkg-deb --contents "$deb"
 
 silent mandoc -T lint build-package/man/sminatore.6
 silent groff -ww -z -man build-package/man/sminatore.6
 
-rm -f build-package/sminatore_*.deb
-(cd build-package && cpack -G DEB)
-deb=$(ls build-package/sminatore_*.deb)
-dpkg-deb --info "$deb"
-dpkg-deb --contents "$deb"
+# The same sources again, later, in another folder at another depth, copied under another umask
+# (as another clone may be) and built under that umask: the package must be the same bytes.
+again=build-package-again/elsewhere/sminatore
+rm -rf build-package-again
+mkdir -p "$again"
+(
+  umask 0002
+  git ls-files -z | tar --null -T - -cf - | tar -xf - --no-same-permissions -C "$again"
+  build_package "$again" "$again/out" -DBUILD_TESTING=OFF
+)
+deb_again=$(ls "$again"/out/sminatore_*.deb)
+if ! cmp "$deb" "$deb_again"; then
+  echo "$0: two builds of the same sources give different packages" >&2
+  diff <(ar tv "$deb") <(ar tv "$deb_again") >&2 || true
+  diff <(dpkg-deb --info "$deb") <(dpkg-deb --info "$deb_again") >&2 || true
+  diff <(dpkg-deb --contents "$deb") <(dpkg-deb --contents "$deb_again") >&2 || true
+  mkdir -p build-package-again/one build-package-again/two
+  dpkg-deb -x "$deb" build-package-again/one
+  dpkg-deb -x "$deb_again" build-package-again/two
+  diff -r build-package-again/one build-package-again/two >&2 || true
+  exit 1
+fi
+echo "$0: two builds give the same package, $(stat -c %s "$deb") bytes, sha256 $(sha256sum < "$deb" | cut -d' ' -f1)"
+
+# Debian's own judge: no error and no warning (what it only notes is shown, not failed).
+lintian --allow-root --display-info --fail-on error,warning "$deb"
 
 if dpkg-query -W sminatore >/dev/null 2>&1; then
   DEBIAN_FRONTEND=noninteractive apt-get purge -y sminatore

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# CI for the Windows program: cross-build it with mingw-w64, warnings as errors, and play it
-# under Wine against the POSIX program.
+# CI for the Windows program: cross-build it with mingw-w64, warnings as errors, play it under
+# Wine against the POSIX program, and put key events into Wine's console for its key reading.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +14,4 @@ cmake -B build -DSMINATORE_WERROR=ON
 cmake --build build -j2 --target sminatore
 
 tests/windows/play_under_wine.sh build-windows/sminatore.exe build/sminatore
+tests/windows/console_keys.sh build-windows/tests/windows/console_keys.exe

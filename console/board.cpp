@@ -1,23 +1,24 @@
 #include "board.h"
 
-#include <cstdio>
-
 #include "terminal.h"
 
-const char* cell_text(std::int32_t value, char (&buffer)[3])
+namespace {
+
+// Every cell is two characters wide, right under its column's letter.
+void print_cell(std::int32_t value)
 {
     if (value == 0) {
-        return "  ";
+        print_text("  ");
+    } else if (value == HIDDEN) {
+        print_text(" #");
+    } else if (value == BOMB) {
+        print_text(" B");
+    } else {
+        print_text("%2d", static_cast<int>(value));
     }
-    if (value == HIDDEN) {
-        return " #";
-    }
-    if (value == BOMB) {
-        return " B";
-    }
-    std::snprintf(buffer, sizeof buffer, "%2d", static_cast<int>(value));
-    return buffer;
 }
+
+} // namespace
 
 void print_board(const Grid& grid)
 {
@@ -25,8 +26,7 @@ void print_board(const Grid& grid)
     for (int row = 0; row < GRID_SIZE; ++row) {
         print_text(" %2d ", row);
         for (int column = 0; column < GRID_SIZE; ++column) {
-            char buffer[3];
-            print_text("%s", cell_text(grid[row][column], buffer));
+            print_cell(grid[row][column]);
         }
         print_text("\n");
     }

@@ -18,21 +18,11 @@ bool key_accepted(int code, const char* label)
     return code >= '0' && code <= '9';
 }
 
-int wait_for_key()
-{
-    const int code = read_key();
-    if (code < 0) {
-        // Without keys every prompt would be refused for ever.
-        leave_without_terminal();
-    }
-    return code;
-}
-
 void read_coordinate(int& target, const char* label)
 {
     for (;;) {
         print_text("\n\t%s: ", label);
-        target = wait_for_key();
+        target = read_key();
         if (key_accepted(target, label)) {
             break;
         }

@@ -10,9 +10,7 @@ int main()
     place_bombs(solution_grid);
     count_neighbours(solution_grid);
     hide_all();
-    if (!open_console()) {
-        leave_without_terminal();
-    }
+    open_console();
 
     for (;;) {
         clear_screen();

@@ -2,7 +2,6 @@
 
 #include "../rules/grid.h"
 #include "board.h"
-#include "input.h"
 #include "terminal.h"
 
 void end_game(const char* word)
@@ -10,8 +9,8 @@ void end_game(const char* word)
     clear_screen();
     print_board(solution_grid);
     print_text("\n\tHAI %s!!", word);
-    wait_for_key();
+    read_key();
     clear_screen();
     print_text("Creato da Sorvendi\n");
-    wait_for_key();
+    read_key();
 }

@@ -1,5 +1,5 @@
-// The console, one implementation per platform: the three operations the game uses (clear the
-// screen, read one key, write formatted text), and taking and giving back the terminal.
+// The console the game plays on, one implementation per platform: take it, clear it, write
+// formatted text to it, read one key from it. Nothing else in the game knows the platform.
 #pragma once
 
 #if defined(__GNUC__)
@@ -9,9 +9,9 @@
 #endif
 
 // Takes the terminal for the game: keys without echo or Enter, and on a terminal screen the
-// game's own screen, given back when the program ends. False when there is no terminal to read
-// keys from.
-bool open_console();
+// game's own screen, given back however the program ends. With no terminal to read keys from,
+// says so on standard error and ends the program with status 1.
+void open_console();
 
 void clear_screen();
 
@@ -20,8 +20,7 @@ void clear_screen();
 void print_text(const char* format, ...) SMINATORE_PRINTF_FORMAT;
 
 // The next key code: 1..255 for a character, or a prefix (0 or 224) followed on the next call by
-// the code of a cursor or function key. -1 when no key can be read any more.
+// the code of a cursor or function key. When no key can be read any more (the terminal is gone),
+// every question would be refused for ever: the program gives the terminal back, says why on
+// standard error and ends with status 1 instead.
 int read_key();
-
-// Gives the terminal back, says on standard error that the game needs one, and exits with 1.
-[[noreturn]] void leave_without_terminal();

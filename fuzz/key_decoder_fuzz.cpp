@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "console/key_decoder.h"
+#include "console/posix/key_decoder.h"
 
 namespace {
 
@@ -23,13 +23,14 @@ void require(bool condition)
 
 bool same(const KeyPress& a, const KeyPress& b)
 {
-    return a.consumed == b.consumed && a.count == b.count && (a.count < 1 || a.codes[0] == b.codes[0]) &&
-           (a.count < 2 || a.codes[1] == b.codes[1]);
+    return a.consumed == b.consumed && a.key.count == b.key.count &&
+           (a.key.count < 1 || a.key.codes[0] == b.key.codes[0]) && (a.key.count < 2 || a.key.codes[1] == b.key.codes[1]);
 }
 
-void take(const KeyPress& key, int length, std::vector<int>& codes)
+void take(const KeyPress& press, int length, std::vector<int>& codes)
 {
-    require(key.consumed > 0 && key.consumed <= length);
+    require(press.consumed > 0 && press.consumed <= length);
+    const KeyCodes& key = press.key;
     require(key.count >= 0 && key.count <= 2);
     if (key.count == 1) {
         require(key.codes[0] >= 1 && key.codes[0] <= 255);

@@ -1,10 +1,11 @@
+// The platform's part of the console, scripted: print_text and read_key are the real ones.
 #include "fake_terminal.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <deque>
 #include <stdexcept>
 
+#include "console/common/held_output.h"
+#include "console/common/platform.h"
 #include "console/terminal.h"
 
 namespace {
@@ -16,33 +17,32 @@ void script_keys(const std::vector<int>& codes) { keys.assign(codes.begin(), cod
 
 std::string take_output()
 {
+    send_held_output();
     std::string taken;
     taken.swap(output);
     return taken;
 }
 
-bool open_console() { return true; }
+void open_console() {}
 
-void clear_screen() { output += "<clear>"; }
-
-void print_text(const char* format, ...)
+void clear_screen()
 {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    output += text;
+    hold_output("<clear>");
+    start_new_screen();
 }
 
-int read_key()
+void write_out(const char* bytes, int length) { output.append(bytes, static_cast<size_t>(length)); }
+
+// One code per key press: a scripted pair such as 224, 72 comes as two presses, which the game
+// cannot tell from one key of two codes.
+KeyCodes next_key_press()
 {
     if (keys.empty()) {
-        return -1;
+        return NO_KEY;
     }
     const int code = keys.front();
     keys.pop_front();
-    return code;
+    return {1, {code, 0}};
 }
 
 void leave_without_terminal() { throw std::runtime_error("no terminal"); }

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// Codes that read_key will hand out, in order; once they run out it reports no terminal (-1).
+// Codes that read_key will hand out, in order; once they run out, no terminal is left (the
+// game's way out then throws std::runtime_error).
 void script_keys(const std::vector<int>& codes);
 
 // Everything written since the last call, with each clear_screen shown as "<clear>".

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "case_name.h"
-#include "console/key_decoder.h"
+#include "console/posix/key_decoder.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ std::vector<int> codes_of(const std::string& bytes)
             break;
         }
         at += key.consumed;
-        for (int i = 0; i < key.count; ++i) {
-            codes.push_back(key.codes[i]);
+        for (int i = 0; i < key.key.count; ++i) {
+            codes.push_back(key.key.codes[i]);
         }
     }
     return codes;
@@ -38,6 +38,9 @@ struct Case {
     std::string bytes;
     std::vector<int> codes;
 };
+
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class Keys : public ::testing::TestWithParam<Case> {};
 
@@ -78,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Ctrl+Alt+Shift+F1: Alt wins", "\x1b[1;8P", {0, 104}},
                       Case{"F2", "\x1bOQ", {0, 60}}, Case{"F3", "\x1bOR", {0, 61}},
                       Case{"F6", "\x1b[17~", {0, 64}}, Case{"F8", "\x1b[19~", {0, 66}},
+                      Case{"Alt+Down", "\x1b[1;3B", {0, 160}},
                       Case{"F9", "\x1b[20~", {0, 67}}, Case{"Alt+F3", "\x1b[1;3R", {0, 106}},
                       Case{"Ctrl+F10", "\x1b[21;5~", {0, 103}}, Case{"Shift+F11", "\x1b[23;2~", {224, 135}},
                       Case{"Ctrl+Home", "\x1b[1;5H", {224, 119}}, Case{"Alt+Home", "\x1b[1;3H", {0, 151}},
@@ -139,7 +143,7 @@ TEST(Decoder, WaitsForTheRestOfASequence)
     }
     const KeyPress key = decode_key(up, 6, true);
     EXPECT_EQ(key.consumed, 6);
-    EXPECT_EQ(key.count, 2);
+    EXPECT_EQ(key.key.count, 2);
     const auto* e_grave = reinterpret_cast<const unsigned char*>("\xc3\xa8");
     EXPECT_EQ(decode_key(e_grave, 1, true).consumed, 0);
 }
@@ -152,7 +156,7 @@ TEST(Decoder, EndlessSequenceIsDropped)
     const KeyPress key = decode_key(data, static_cast<int>(bytes.size()), true);
     EXPECT_GT(key.consumed, 0);
     EXPECT_LE(key.consumed, MAX_KEY_BYTES);
-    EXPECT_EQ(key.count, 0);
+    EXPECT_EQ(key.key.count, 0);
 }
 
 } // namespace

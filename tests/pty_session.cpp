@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -71,17 +72,38 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
         tcsetpgrp(slave, getpid());
         signal(SIGTTOU, SIG_DFL);
     }
-    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);  // kept across exec, as with nohup
+    // Kept across exec, as with nohup.
+    signal(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);
+    signal(SIGPIPE, options.ignore_broken_pipe ? SIG_IGN : SIG_DFL);
     const int in = options.stdin_from_null ? open("/dev/null", O_RDONLY) : slave;
-    const int out = options.stdout_file.empty()
-                        ? slave
-                        : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = options.stdout_file.empty()
+                  ? slave
+                  : open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (options.stdout_to_closed_pipe) {
+        int unread[2];
+        if (pipe(unread) == 0) {
+            close(unread[0]);
+            out = unread[1];
+        }
+    }
     const int err = options.stderr_file.empty()
                         ? slave
                         : open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    // The game starts with the three standard descriptors only, as from a shell.
+    close_range(3, ~0U, 0);
+    for (int fd = 0; fd < 3; ++fd) {
+        if (options.closed[fd]) {
+            close(fd);
+        }
+    }
+    if (options.open_files_limit > 0) {
+        const rlim_t limit = static_cast<rlim_t>(options.open_files_limit);
+        const rlimit files = {limit, limit};
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     const rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
     // The sanitizer runtime must not object to faketime's library coming first, and its leak
@@ -90,16 +112,20 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
            options.trace_writes_to.empty() ? "verify_asan_link_order=0" : "verify_asan_link_order=0:detect_leaks=0",
            1);
     setenv("TZ", "UTC", 1);
+    // The clock stands still for the field, but the game's waits must still run out.
+    setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
     if (options.trace_writes_to.empty()) {
-        setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
-        setenv("FAKETIME", clock.c_str(), 1);
+        if (!options.real_clock) {
+            setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
+            setenv("FAKETIME", clock.c_str(), 1);
+        }
         execl(game_binary(), game_binary(), static_cast<char*>(nullptr));
     } else {
         const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
         const std::string faketime = "FAKETIME=" + clock;
         execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), game_binary(),
-               static_cast<char*>(nullptr));
+               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), "-E",
+               "FAKETIME_DONT_FAKE_MONOTONIC=1", game_binary(), static_cast<char*>(nullptr));
     }
     _exit(127);
 }
@@ -111,9 +137,11 @@ void report(int fd, int value)
 }
 
 // The parent in the session, as a shell: tells the game's process id, then each stop of the
-// game, and ends with the game's status (128 + the signal's number when a signal ended it).
+// game, and ends with the game's status (128 + the signal's number when a signal ended it). With
+// resume_at_once, each stop is told with its signal's number negated when the terminal was not in
+// the player's mode while the game was stopped, and the game is continued at once.
 [[noreturn]] void run_shell(int master, int slave, const std::string& clock, const GameOptions& options,
-                            int reports)
+                            int reports, const termios& players_mode)
 {
     close(master);
     if (!options.alone) {
@@ -138,7 +166,12 @@ void report(int fd, int value)
             }
             _exit(126);
         }
-        if (WIFSTOPPED(status)) {
+        if (WIFSTOPPED(status) && options.resume_at_once) {
+            termios mode{};
+            tcgetattr(slave, &mode);
+            report(reports, same_mode(mode, players_mode) ? WSTOPSIG(status) : -WSTOPSIG(status));
+            kill(game, SIGCONT);
+        } else if (WIFSTOPPED(status)) {
             report(reports, WSTOPSIG(status));
         } else {
             _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
@@ -167,7 +200,7 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
     run.pid = fork();
     if (run.pid == 0) {
         close(reports[0]);
-        run_shell(run.master, run.slave, clock, options, reports[1]);
+        run_shell(run.master, run.slave, clock, options, reports[1], run.mode_before);
     }
     close(reports[1]);
     run.reports = reports[0];
@@ -194,6 +227,13 @@ void type_keys(GameRun& run, const std::string& bytes)
     }
 }
 
+void read_output(GameRun& run, int ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (read_some(run, ms_left(deadline)) || ms_left(deadline) > 0) {
+    }
+}
+
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -207,6 +247,18 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms)
         }
         read_some(run, ms_left(deadline));
     }
+}
+
+bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (run.output.find(text) == std::string::npos) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, ms_left(deadline));
+    }
+    return true;
 }
 
 int wait_for_exit(GameRun& run, int timeout_ms)
@@ -248,6 +300,34 @@ int wait_for_stop(GameRun& run, int timeout_ms)
         }
         read_some(run, 20);
     }
+}
+
+void count_stops(GameRun& run, Stops& stops)
+{
+    pollfd ready = {run.reports, POLLIN, 0};
+    int told[256];
+    while (poll(&ready, 1, 0) > 0) {
+        const ssize_t got = read(run.reports, told, sizeof told);
+        if (got <= 0) {
+            return;
+        }
+        for (size_t at = 0; at < static_cast<size_t>(got) / sizeof told[0]; ++at) {
+            ++stops.count;
+            stops.not_in_players_mode += told[at] < 0;
+        }
+    }
+}
+
+int stack_kb(const GameRun& run)
+{
+    std::ifstream status("/proc/" + std::to_string(run.game) + "/status");
+    const std::string field = "VmStk:";
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, field.size(), field) == 0) {
+            return std::atoi(line.c_str() + field.size());
+        }
+    }
+    return 0;
 }
 
 bool wait_for_game_mode(GameRun& run, int timeout_ms)

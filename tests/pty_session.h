@@ -14,6 +14,16 @@ struct GameOptions {
     std::string stderr_file;       // empty: standard error is the terminal
     bool ignore_hangup = false;    // started as under nohup
     bool alone = false;            // the game leads the terminal's session, with no shell above it
+    bool stdout_to_closed_pipe = false;  // standard output is a pipe that nobody reads any more
+    bool ignore_broken_pipe = false;     // SIGPIPE ignored from the start, as some parents leave it
+    bool closed[3] = {};                 // standard descriptors closed at start, as by <&- >&- 2>&-
+    int open_files_limit = 0;            // non-zero: the game may open only this many descriptors
+    // The clock left to run, for a game that ends before its field matters: libfaketime, preloaded,
+    // would hold descriptors of its own (shared memory) from the start.
+    bool real_clock = false;
+    // The shell resumes the game at once after each stop, looking at the terminal's mode while the
+    // game is stopped; see count_stops.
+    bool resume_at_once = false;
 };
 
 struct GameRun {
@@ -34,8 +44,14 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options = {});
 
 void type_keys(GameRun& run, const std::string& bytes);
 
+// Reads whatever the game writes for that long (0: only what has come already).
+void read_output(GameRun& run, int ms);
+
 // Reads output until it ends with the text, or the time runs out. True if it came.
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 5000);
+
+// Reads output until it holds the text anywhere, or the time runs out. True if it came.
+bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms = 5000);
 
 // Reads what is left and waits for the game to end; the exit status (128 + the signal's number
 // when a signal ended it), or -1 if it did not end in time (it is then killed).
@@ -44,6 +60,17 @@ int wait_for_exit(GameRun& run, int timeout_ms = 5000);
 // Waits for the game to stop (as after Ctrl+Z), reading its output meanwhile; the number of the
 // signal that stopped it, or -1 if it did not stop in time.
 int wait_for_stop(GameRun& run, int timeout_ms = 5000);
+
+// With resume_at_once: adds the stops reported since the last call, and those of them that found
+// the terminal in a mode other than the one it had before the game, without waiting.
+struct Stops {
+    int count = 0;
+    int not_in_players_mode = 0;
+};
+void count_stops(GameRun& run, Stops& stops);
+
+// The size of the game's stack in kB, as Linux tells it; 0 once the game has gone.
+int stack_kb(const GameRun& run);
 
 // Waits until the terminal is in the game's mode (no echo), so that typed keys cannot be echoed
 // by the terminal before the game has taken it.

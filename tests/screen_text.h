@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "worked_field.h"
+
 // What the game sends when it takes the terminal: the alternate screen, keypad transmit mode, the
 // question what "meta sends escape" is set to, then that mode. And when it gives the terminal
 // back, to a terminal that has not answered the question: keypad transmit mode off, "meta sends
@@ -15,11 +17,6 @@ const std::string GAME_SCREEN_OFF = "\x1b[?1l\x1b>\x1b[?1036l\x1b[?1049l";
 const std::string GAME_SCREEN_OFF_META_SET = "\x1b[?1l\x1b>\x1b[?1036h\x1b[?1049l";
 const std::string CLEAR = "\x1b[H\x1b[2J";
 
-// B a bomb, . an empty cell, digits counts.
-const char* const FIELD[] = {
-    "...1B1.111", "...111.1B1", ".......111", "11........", "B2........",
-    "B3........", "B3211.....", "2B2B1.....", "11323221..", "..1B2BB1..",
-};
 
 // The board as the player sees it with the named cells ("E0": column, then row) covered.
 inline std::string board(const std::set<std::string>& hidden)
@@ -29,7 +26,7 @@ inline std::string board(const std::set<std::string>& hidden)
         text += "  " + std::to_string(row) + " ";
         for (int column = 0; column < 10; ++column) {
             const std::string name = {char('A' + column), char('0' + row)};
-            const char cell = FIELD[row][column];
+            const char cell = WORKED_FIELD[row][column];
             text += hidden.count(name) ? " #" : cell == '.' ? "  " : std::string(" ") + cell;
         }
         text += "\n";

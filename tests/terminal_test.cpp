@@ -3,11 +3,14 @@
 // the terminal's mode; a hang-up; and the screens into a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -16,8 +19,6 @@
 #include "screen_text.h"
 
 namespace {
-
-constexpr std::uint32_t SEED = 1000000000;
 
 const std::string LOSING_END =
     "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR + "Creato da Sorvendi\n";
@@ -94,7 +95,7 @@ TEST_F(Terminal, KeysAsEachTerminalSendsThem)
         expected.insert(expected.end(), key.answers.begin(), key.answers.end());
     }
     expected.push_back("e");
-    run = start_game(SEED);
+    run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, keys + "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
@@ -104,7 +105,7 @@ TEST_F(Terminal, KeysAsEachTerminalSendsThem)
 
 TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
 {
-    run = start_game(SEED);
+    run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     // Ctrl+F4 in two pieces, with a change of window size between them: the screen is drawn
     // again, and the key is still Ctrl+F4 (column a); then row 3.
@@ -133,17 +134,55 @@ TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
     EXPECT_TRUE(mode_restored());
 }
 
+// Thousands of refusals outgrow the copy of the screen kept for drawing it again: what a resize
+// draws then is the newest lines, from the start of a line, as the window would show them.
+TEST_F(Terminal, RedrawAfterThousandsOfRefusalsShowsTheNewestLines)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    const int refusals = 1500;
+    std::string screen = board(all_cells()) + prompt("Colonna");
+    for (int i = 0; i < refusals; ++i) {
+        screen += "N.A." + prompt("Colonna");
+    }
+    type_keys(run, std::string(refusals, 'x'));
+    ASSERT_TRUE(wait_for_output(run, on_terminal(screen), 20000));
+    run.output.clear();
+    const winsize bigger = {30, 100, 0, 0};
+    ioctl(run.master, TIOCSWINSZ, &bigger);
+    // A key once the drawing has begun marks where it ends: the screen itself ends the same way
+    // at every line.
+    ASSERT_TRUE(wait_for_output_holding(run, CLEAR));
+    type_keys(run, "e");
+    const std::string after = on_terminal("e" + prompt("Riga"));
+    ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna")) + after));
+    ASSERT_EQ(run.output.rfind(CLEAR, 0), 0u) << run.output.substr(0, 40);
+    const std::string drawn = run.output.substr(CLEAR.size(), run.output.size() - CLEAR.size() - after.size());
+    const std::string newest = on_terminal(screen).substr(on_terminal(screen).size() - drawn.size());
+    EXPECT_EQ(drawn, newest);
+    EXPECT_EQ(drawn.rfind("\r\n", 0), 0u);
+    // Only the oldest lines are gone.
+    EXPECT_LT(drawn.size(), on_terminal(screen).size());
+    EXPECT_GT(drawn.size(), 16000u);
+    type_keys(run, "0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
 struct WayOut {
     const char* what;
     int signal_number;
     bool typed;  // by the player on the terminal, rather than sent to the process
 };
 
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const WayOut& c, std::ostream* out) { *out << c.what; }
+
 class WaysOut : public Terminal, public ::testing::WithParamInterface<WayOut> {};
 
 TEST_P(WaysOut, EndAtOnceAndGiveTheTerminalBack)
 {
-    run = start_game(SEED);
+    run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     if (GetParam().typed) {
         type_keys(run, "\x1c");  // Ctrl+\, the terminal's quit key
@@ -162,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, WaysOut,
 
 TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
 {
-    run = start_game(SEED);
+    run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, "x");
     const std::string screen = board(all_cells()) + prompt("Colonna") + "N.A." + prompt("Colonna");
@@ -185,7 +224,7 @@ TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
 {
     GameOptions options;
     options.alone = true;
-    run = start_game(SEED, options);
+    run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, "\x1a");
     const std::string again = GAME_SCREEN_OFF + GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
@@ -203,12 +242,15 @@ struct MetaAnswer {
     std::string given_back;
 };
 
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const MetaAnswer& c, std::ostream* out) { *out << c.what; }
+
 class MetaSetting : public Terminal, public ::testing::WithParamInterface<MetaAnswer> {};
 
 // The answer is no key, and the game leaves "meta sends escape" as the terminal said it was.
 TEST_P(MetaSetting, ComesBackAsTheTerminalSaidItWas)
 {
-    run = start_game(SEED);
+    run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, GetParam().answer + "e");
     ASSERT_TRUE(wait_for_output(run, on_terminal("e" + prompt("Riga"))));
@@ -242,7 +284,7 @@ TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
     options.ignore_hangup = true;
     options.alone = GetParam();
     options.stderr_file = errors;
-    run = start_game(SEED, options);
+    run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     hang_up(run);
     EXPECT_EQ(wait_for_exit(run), 1);
@@ -255,12 +297,151 @@ INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::Values(false, true),
                              return param_info.param ? "SessionLeader" : "UnderAShell";
                          });
 
+// Where the game cannot play or cannot show its screens, it must not go on blind: it ends, with
+// the terminal as found, and says on standard error (the terminal here) what failed.
+struct Failure {
+    const char* what;
+    void (*arrange)(GameOptions&);
+    int status;
+    std::string message;
+};
+
+void PrintTo(const Failure& c, std::ostream* out) { *out << c.what; }
+
+const Failure FAILURES[] = {
+    {"StandardOutputOnAFullDisk", [](GameOptions& o) { o.stdout_file = "/dev/full"; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (disco pieno).\n"},
+    {"StandardOutputAPipeNobodyReads", [](GameOptions& o) { o.stdout_to_closed_pipe = true; }, 128 + SIGPIPE, ""},
+    {"StandardOutputAPipeNobodyReadsWithItsSignalIgnored",
+     [](GameOptions& o) {
+         o.stdout_to_closed_pipe = true;
+         o.ignore_broken_pipe = true;
+     },
+     1, "sminatore: impossibile scrivere sullo standard output (pipe chiusa).\n"},
+    {"StandardOutputClosed", [](GameOptions& o) { o.closed[1] = true; }, 1,
+     "sminatore: impossibile scrivere sullo standard output (descrittore chiuso).\n"},
+    {"AllThreeStandardDescriptorsClosed",
+     [](GameOptions& o) {
+         for (bool& closed : o.closed) {
+             closed = true;
+         }
+     },
+     1, ""},
+    // The terminal opens as descriptor 3, and then nothing else can.
+    {"NoDescriptorLeftAfterTheTerminal", [](GameOptions& o) { o.open_files_limit = 4; }, 1,
+     "sminatore: impossibile preparare il terminale (troppi file aperti).\n"},
+};
+
+class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(Failures, EndTheGameWithTheTerminalAsFoundAndSaySo)
+{
+    GameOptions options;
+    options.real_clock = true;
+    GetParam().arrange(options);
+    run = start_game(WORKED_SEED, options);
+    EXPECT_EQ(wait_for_exit(run), GetParam().status);
+    EXPECT_EQ(run.output, on_terminal(GetParam().message));
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, Failures, ::testing::ValuesIn(FAILURES),
+                         [](const ::testing::TestParamInfo<Failure>& param_info) { return param_info.param.what; });
+
+// Escape, [ and A, typed far apart, are three keys, however often the window changes size
+// meanwhile. A slow machine only makes the pauses longer.
+TEST_F(Terminal, KeysFarApartStayApartWhileTheWindowIsResized)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    for (const char* key : {"\x1b", "[", "A", ""}) {
+        type_keys(run, key);
+        for (int resize = 0; resize < 6; ++resize) {
+            kill(run.game, SIGWINCH);
+            read_output(run, 50);
+        }
+    }
+    EXPECT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna") + "N.A." + prompt("Colonna") + "A" +
+                                                 prompt("Riga"))))
+        << run.output.substr(run.output.rfind(CLEAR));
+    type_keys(run, "1e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
+// The game's screen is switched on and off in turn, starting with on and ending with off.
+bool screen_switched_in_turn(const std::string& output)
+{
+    bool on = false;
+    for (size_t at = output.find("\x1b[?1049"); at != std::string::npos; at = output.find("\x1b[?1049", at + 1)) {
+        const bool switching_on = output.compare(at, GAME_SCREEN_ON.size(), GAME_SCREEN_ON) == 0;
+        if (switching_on == on) {
+            return false;
+        }
+        on = switching_on;
+    }
+    return !on;
+}
+
+// Ctrl+Z every 10 microseconds, with a job-control shell that resumes the game at once, or with
+// no shell at all (the system then drops each stop): at every stop the player has the terminal's
+// mode back, the stop handler never runs inside itself (which would grow the stack until it
+// overflowed), and the game plays on to its end.
+class StopStorm : public Terminal, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StopStorm, NeverNestsAndAlwaysGivesTheTerminalBack)
+{
+    constexpr int SIGNALS = 200000;
+    GameOptions options;
+    options.alone = GetParam();
+    options.resume_at_once = !options.alone;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    const int stack_before = stack_kb(run);
+    // From a process of its own, so that stops come while the game is still handling the last.
+    const pid_t storm = fork();
+    if (storm == 0) {
+        for (int sent = 0; sent < SIGNALS && kill(run.game, SIGTSTP) == 0; ++sent) {
+            const auto next = std::chrono::steady_clock::now() + std::chrono::microseconds(10);
+            while (std::chrono::steady_clock::now() < next) {
+            }
+        }
+        _exit(0);
+    }
+    Stops stops;
+    int largest_stack = stack_before;
+    while (waitpid(storm, nullptr, WNOHANG) == 0) {
+        read_output(run, 1);
+        count_stops(run, stops);
+        largest_stack = std::max(largest_stack, stack_kb(run));
+    }
+    read_output(run, 200);
+    count_stops(run, stops);
+    if (options.resume_at_once) {
+        EXPECT_GE(stops.count, 1000);
+    }
+    EXPECT_EQ(stops.not_in_players_mode, 0) << "of " << stops.count << " stops";
+    EXPECT_LE(largest_stack, stack_before);
+    ASSERT_TRUE(wait_for_game_mode(run));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run, 20000), 0);
+    EXPECT_TRUE(mode_restored());
+    EXPECT_TRUE(screen_switched_in_turn(run.output));
+    const std::string end = on_terminal(LOSING_END + GAME_SCREEN_OFF);
+    EXPECT_EQ(run.output.substr(run.output.size() - std::min(end.size(), run.output.size())), end);
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, StopStorm, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "NoShellToStopIt" : "ResumedAtOnce";
+                         });
+
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
 {
     const std::string screens = temporary_file("screens.txt");
     GameOptions options;
     options.stdout_file = screens;
-    run = start_game(SEED, options);
+    run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_game_mode(run));
     type_keys(run, "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);

@@ -17,36 +17,9 @@ set -euo pipefail
 exe=$(realpath "$1")
 posix=$(realpath "$2")
 
-work=$(mktemp -d)
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-# No Mono or Gecko installers when the prefix is made: the game needs neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# The frozen clock's date is read in UTC.
 export TZ=UTC
-socket="$work/tmux"
-
-cleanup()
-{
-    tmux -S "$socket" kill-server 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail()
-{
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-started=$SECONDS
-wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(cat "$work/wineboot.log")"
-# Wine goes on setting up the new prefix for a while after wineboot has returned, so everything
-# is let end first. Then one server and its services are started for all the games, so that no
-# game waits for them, and outside the frozen clock.
-wineserver -w
-wineserver -p
-wine cmd /c exit >"$work/services.log" 2>&1
-echo "Wine prefix ready in $((SECONDS - started)) s"
+source "$(dirname "$0")/wine_prefix.sh"
 
 # libfaketime itself rather than its faketime wrapper, which waits for every process started
 # under it (Wine's services too) and names its semaphores after its process id, so that one left
@@ -55,9 +28,12 @@ libfaketime=$(dpkg -L libfaketime | grep '/libfaketimeMT\.so' | head -1)
 [[ -n $libfaketime ]] || fail "libfaketime not found"
 FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=2001-09-09 01:46:40" FAKETIME_DONT_FAKE_MONOTONIC=1)
 
-# The field of the clock at 1000000000: B a bomb, . an empty cell, digits counts.
-FIELD=("...1B1.111" "...111.1B1" ".......111" "11........" "B2........"
-       "B3........" "B3211....." "2B2B1....." "11323221.." "..1B2BB1..")
+# The field of the clock at 1000000000 and the cells still covered after H4, as the C++ tests
+# describe them (B a bomb, . an empty cell, digits counts).
+worked_field="$(dirname "$0")/../worked_field.h"
+mapfile -t FIELD < <(grep -o '"[.B0-9]\{10\}"' "$worked_field" | tr -d '"')
+AFTER_H4_HIDDEN=$(sed -n 's/.*COVERED_AFTER_H4 = "\(.*\)";/\1/p' "$worked_field")
+[[ ${#FIELD[@]} -eq 10 && -n $AFTER_H4_HIDDEN ]] || fail "cannot read the field from $worked_field"
 
 ALL_CELLS=""
 for column in A B C D E F G H I J; do
@@ -104,10 +80,7 @@ normalise()
     expand | sed 's/ *$//' | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}'
 }
 
-# The tmux server stays up from game to game, held by a session of its own, and each game has a
-# session of its own: a server left by its last session, or a session closing under a game's
-# name, may take the next game with it.
-tmux -S "$socket" new-session -d -s idle "sleep 3600"
+# Each game has a tmux session of its own.
 games=0
 game=""
 
@@ -170,7 +143,6 @@ exit_status_is()
 }
 
 COVERED=$(board "$ALL_CELLS")
-AFTER_H4_HIDDEN="E0 I0 J0 I1 J1 A4 A5 A6 A7 B7 C7 D7 A8 B8 C8 D8 A9 B9 C9 D9 E9 F9 G9"
 AFTER_H4=$(board "$AFTER_H4_HIDDEN")
 SOLVED=$(board "")
 
@@ -290,7 +262,18 @@ same_output_as_posix()
     echo "ok: standard output the same as the POSIX program's, in the same $(echo "$posix_writes" | wc -l) writes ($((SECONDS - started)) s)"
 }
 
+# Standard output that cannot be written ends the game with a message and status 1.
+output_error()
+{
+    start_windows_game ">/dev/full 2>errors.txt"
+    exit_status_is 1
+    local expected="sminatore: impossibile scrivere sullo standard output (disco pieno)."
+    [[ $(cat "$work/errors.txt") == "$expected" ]] || fail "standard error: $(cat "$work/errors.txt")"
+    echo "ok: standard output on a full disk ($((SECONDS - started)) s)"
+}
+
 lost_game
 won_game
 same_output_as_posix
+output_error
 echo "Wine games played in $((SECONDS - started)) s"

@@ -1,11 +1,13 @@
-#include "windows_keys.h"
+#include "key_events.h"
 
-#include "pc_keys.h"
+#include "../common/pc_keys.h"
 
 namespace {
 
 // The console's virtual key codes and control key flags, by value, so that no Windows header
 // is needed here.
+constexpr int VK_CLEAR = 0x0C;
+constexpr int VK_MENU = 0x12;  // Alt
 constexpr int VK_PAGE_UP = 0x21;
 constexpr int VK_PAGE_DOWN = 0x22;
 constexpr int VK_END = 0x23;
@@ -16,6 +18,8 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
+constexpr int VK_NUMPAD0 = 0x60;
+constexpr int VK_NUMPAD9 = 0x69;
 constexpr int VK_F1 = 0x70;
 
 constexpr unsigned long RIGHT_ALT_PRESSED = 0x0001;
@@ -55,12 +59,51 @@ int modifiers_held(unsigned long control_state)
     return modifiers;
 }
 
+// The keypad's digit keys, with Num Lock on or off (then they are its cursor keys, 5 is Clear).
+bool keypad_digit(int virtual_key, unsigned long control_state)
+{
+    if (virtual_key >= VK_NUMPAD0 && virtual_key <= VK_NUMPAD9) {
+        return true;
+    }
+    if (control_state & ENHANCED_KEY) {
+        return false;
+    }
+    return virtual_key == VK_CLEAR || virtual_key == VK_INSERT ||
+           (virtual_key >= VK_PAGE_UP && virtual_key <= VK_DOWN);
+}
+
+// A character beyond 16 bits comes in two events, one for each half of its UTF-16 pair: the
+// first half (0xD800 up) decides its code, the second (0xDC00 up) gives nothing more.
+constexpr unsigned int FIRST_HALF = 0xD800;
+constexpr unsigned int SECOND_HALF = 0xDC00;
+constexpr unsigned int AFTER_HALVES = 0xE000;
+
+KeyCodes character_key(unsigned int character)
+{
+    if (character == 0 || (character >= SECOND_HALF && character < AFTER_HALVES)) {
+        return NO_KEY;
+    }
+    unsigned long code_point = character;
+    if (character >= FIRST_HALF && character < SECOND_HALF) {
+        code_point = 0x10000 + ((character - FIRST_HALF) << 10);
+    }
+    return {1, {character_code(code_point), 0}};
+}
+
 } // namespace
 
-KeyCodes translate_key_event(int virtual_key, unsigned long control_state, unsigned char character)
+KeyCodes translate_key_event(bool key_down, int virtual_key, unsigned long control_state, unsigned int character)
 {
+    if (!key_down) {
+        // A character made with Alt and the keypad's digits, or pasted by the console in that
+        // form, comes with the release of Alt; any other release is no key press.
+        return virtual_key == VK_MENU ? character_key(character) : NO_KEY;
+    }
+    if ((control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && keypad_digit(virtual_key, control_state)) {
+        return NO_KEY;  // a digit of such a character
+    }
     if (character != 0) {
-        return {1, {character, 0}};
+        return character_key(character);
     }
     for (const VirtualKey& entry : KEYS_WITHOUT_CHARACTER) {
         if (entry.virtual_key == virtual_key) {
@@ -69,5 +112,5 @@ KeyCodes translate_key_event(int virtual_key, unsigned long control_state, unsig
         }
     }
     // Shift, Ctrl, Alt, the lock keys, and keys that type nothing and have no pair.
-    return {0, {0, 0}};
+    return NO_KEY;
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "case_name.h"
-#include "console/windows_keys.h"
+#include "console/windows/key_events.h"
 
 namespace {
 
@@ -19,20 +19,26 @@ constexpr unsigned long NUM_LOCK_ON = 0x0020;
 constexpr unsigned long CAPS_LOCK_ON = 0x0080;
 constexpr unsigned long ENHANCED = 0x0100;
 
+constexpr bool RELEASED = false;
+
 struct Case {
     const char* what;
     int virtual_key;
     unsigned long state;
-    unsigned char character;
+    unsigned int character;  // UTF-16
     std::vector<int> codes;
+    bool key_down = true;
 };
+
+// Named in test listings (ctest -N) by what it is, not by its bytes.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class KeyEvents : public ::testing::TestWithParam<Case> {};
 
 TEST_P(KeyEvents, Translate)
 {
     const Case& c = GetParam();
-    const KeyCodes key = translate_key_event(c.virtual_key, c.state, c.character);
+    const KeyCodes key = translate_key_event(c.key_down, c.virtual_key, c.state, c.character);
     EXPECT_EQ(std::vector<int>(key.codes, key.codes + key.count), c.codes) << c.what;
 }
 
@@ -42,10 +48,52 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"capital with Shift and Caps Lock", 0x48, SHIFT | CAPS_LOCK_ON, 'H', {'H'}},
                       Case{"Enter", 0x0D, 0, 13, {13}}, Case{"Escape", 0x1B, 0, 27, {27}},
                       Case{"Backspace", 0x08, 0, 8, {8}}, Case{"Ctrl+C", 0x43, LEFT_CTRL, 3, {3}},
-                      Case{"accented letter as an unsigned byte", 0xDE, 0, 0xE8, {232}},
+                      Case{"e grave keeps its Latin-1 code", 0xDE, 0, 0xE8, {0xE8}},
+                      Case{"y diaeresis, the last of Latin-1", 0xDE, SHIFT, 0xFF, {0xFF}},
                       Case{"Alt with a letter", 0x41, LEFT_ALT, 'a', {'a'}},
                       Case{"AltGr character", 0x51, RIGHT_ALT | LEFT_CTRL, '@', {'@'}},
                       Case{"keypad digit with Num Lock on", 0x64, NUM_LOCK_ON, '4', {'4'}}),
+    case_name<Case>);
+
+// Beyond Latin-1, one code per character whatever its length: the first byte of its UTF-8 form,
+// as the POSIX terminal reader gives it. A character beyond 16 bits comes in two events, one for
+// each half of its UTF-16 pair; the first half gives the code, the second nothing.
+INSTANTIATE_TEST_SUITE_P(
+    BeyondLatin1, KeyEvents,
+    ::testing::Values(Case{"a with ogonek, first after Latin-1", 0x41, RIGHT_ALT | LEFT_CTRL, 0x0105, {0xC4}},
+                      Case{"last of two UTF-8 bytes", 0xE7, 0, 0x07FF, {0xDF}},
+                      Case{"euro sign", 0x45, RIGHT_ALT | LEFT_CTRL, 0x20AC, {0xE2}},
+                      Case{"first of three UTF-8 bytes", 0xE7, 0, 0x0800, {0xE0}},
+                      Case{"hiragana a", 0xE7, 0, 0x3042, {0xE3}},
+                      Case{"last below the UTF-16 pairs", 0xE7, 0, 0xD7FF, {0xED}},
+                      Case{"after the UTF-16 pairs", 0xE7, 0, 0xE000, {0xEE}},
+                      Case{"first half of the first pair", 0xE7, 0, 0xD800, {0xF0}},
+                      Case{"first half of an emoji", 0xE7, 0, 0xD83D, {0xF0}},
+                      Case{"first half of the last plane", 0xE7, 0, 0xDBC0, {0xF4}},
+                      Case{"second half of a pair", 0xE7, 0, 0xDE00, {}},
+                      Case{"last second half", 0xE7, 0, 0xDFFF, {}}),
+    case_name<Case>);
+
+// Releases are no key presses, save the release of Alt that carries a character made with Alt
+// and the keypad's digits; the digits themselves give nothing.
+INSTANTIATE_TEST_SUITE_P(
+    AltAndKeypad, KeyEvents,
+    ::testing::Values(Case{"release of a letter", 0x48, 0, 'h', {}, RELEASED},
+                      Case{"release of Up", 0x26, ENHANCED, 0, {}, RELEASED},
+                      Case{"release of Alt alone", 0x12, 0, 0, {}, RELEASED},
+                      Case{"release of Alt with a character", 0x12, NUM_LOCK_ON, 0xA9, {0xA9}, RELEASED},
+                      Case{"release of Alt with a letter", 0x12, 0, 'h', {'h'}, RELEASED},
+                      Case{"release of Alt beyond Latin-1", 0x12, 0, 0x0105, {0xC4}, RELEASED},
+                      Case{"release of Ctrl with a character", 0x11, 0, 0xA9, {}, RELEASED},
+                      Case{"Alt+keypad 0 with Num Lock on", 0x60, LEFT_ALT | NUM_LOCK_ON, 0, {}},
+                      Case{"Alt+keypad 9 with Num Lock on and a digit", 0x69, LEFT_ALT | NUM_LOCK_ON, '9', {}},
+                      Case{"Alt+keypad Insert is 0", 0x2D, LEFT_ALT, 0, {}},
+                      Case{"Alt+keypad Down is 2", 0x28, LEFT_ALT, 0, {}},
+                      Case{"Alt+keypad Clear is 5", 0x0C, LEFT_ALT, 0, {}},
+                      Case{"right Alt+keypad PgUp is 9", 0x21, RIGHT_ALT, 0, {}},
+                      Case{"Alt+Down of the cursor block", 0x28, ENHANCED | LEFT_ALT, 0, {0, 160}},
+                      Case{"Alt+Insert of the cursor block", 0x2D, ENHANCED | LEFT_ALT, 0, {0, 162}},
+                      Case{"Alt+digit of the main keys", 0x32, LEFT_ALT, '2', {'2'}}),
     case_name<Case>);
 
 // Every key of the table with no modifier: the virtual key codes and the prefixes.
@@ -75,7 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"right Ctrl+PgDn", 0x22, ENHANCED | RIGHT_CTRL, 0, {224, 118}},
                       Case{"Alt+Home takes prefix 0", 0x24, ENHANCED | LEFT_ALT, 0, {0, 151}},
                       Case{"right Alt+Delete", 0x2E, ENHANCED | RIGHT_ALT, 0, {0, 163}},
-                      Case{"Alt+keypad Down", 0x28, LEFT_ALT, 0, {0, 154}},
                       Case{"Shift+F5", 0x74, SHIFT, 0, {0, 88}}, Case{"Ctrl+F4", 0x73, LEFT_CTRL, 0, {0, 97}},
                       Case{"Ctrl+F10", 0x79, RIGHT_CTRL, 0, {0, 103}},
                       Case{"Alt+F1", 0x70, LEFT_ALT, 0, {0, 104}},

@@ -3,13 +3,14 @@
 // key's own code).
 #pragma once
 
+#include "../common/pc_keys.h"
+
 // Enough for the longest sequence any terminal sends for one key; longer ones are dropped.
 constexpr int MAX_KEY_BYTES = 32;
 
 struct KeyPress {
     int consumed;  // bytes taken from the front; 0 means the key is not complete yet
-    int count;     // codes delivered: 0 (a byte or sequence that is no key), 1 or 2
-    int codes[2];
+    KeyCodes key;  // no codes for bytes that stand for no key
 };
 
 // Decodes the key at the front of bytes[0..length). With more_may_follow, a prefix of a longer

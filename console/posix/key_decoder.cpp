@@ -1,22 +1,21 @@
 #include "key_decoder.h"
 
-#include "pc_keys.h"
-
 namespace {
 
 constexpr int ESC = 27;
 
-KeyPress nothing(int consumed) { return {consumed, 0, {0, 0}}; }
-KeyPress one(int consumed, int code) { return {consumed, 1, {code, 0}}; }
+// What the bytes at the front turned out to be, before it becomes codes.
+struct Found {
+    int consumed;   // 0: the key is not complete yet
+    PcKey key;      // a key that types no character, or KEY_NONE
+    int modifiers;  // with key
+    int character;  // 1..255 for a key that types one, else 0
+};
 
-KeyPress extended(int consumed, PcKey key, int modifiers)
-{
-    if (key == KEY_NONE) {
-        return nothing(consumed);
-    }
-    const KeyCodes codes = pc_key_codes(key, modifiers);
-    return {consumed, 2, {codes.codes[0], codes.codes[1]}};
-}
+Found need_more() { return {0, KEY_NONE, 0, 0}; }
+Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0}; }
+Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code}; }
+Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0}; }
 
 // The letters that end a cursor or F1..F4 sequence, in CSI and SS3 form alike.
 PcKey letter_key(int letter)
@@ -120,55 +119,53 @@ PcKey shifted_tilde_key(int number)
     }
 }
 
-KeyPress decode_tilde(int consumed, const Parameters& p, int modifiers)
+Found decode_tilde(int consumed, const Parameters& p, int modifiers)
 {
     const PcKey shifted = shifted_tilde_key(p.first);
     if (shifted != KEY_NONE) {
-        return extended(consumed, shifted, modifiers | MOD_SHIFT);
+        return pc_key(consumed, shifted, modifiers | MOD_SHIFT);
     }
-    return extended(consumed, tilde_key(p.first), modifiers);
+    return pc_key(consumed, tilde_key(p.first), modifiers);
 }
 
-KeyPress decode_csi_final(int consumed, const unsigned char* parameters, int length, int final_byte,
-                          int alt)
+Found decode_csi_final(int consumed, const unsigned char* parameters, int length, int final_byte)
 {
     const Parameters p = read_parameters(parameters, length);
     if (!p.valid) {
         return nothing(consumed);  // a terminal's report or a private sequence, not a key
     }
-    const int modifiers = p.modifiers | alt;
+    const int modifiers = p.modifiers;
     switch (final_byte) {
     case '~': return decode_tilde(consumed, p, modifiers);
     case '$': return decode_tilde(consumed, p, modifiers | MOD_SHIFT);
     case '^': return decode_tilde(consumed, p, modifiers | MOD_CTRL);
     case '@': return decode_tilde(consumed, p, modifiers | MOD_CTRL | MOD_SHIFT);
-    case 'Z': return p.count == 0 ? one(consumed, '\t') : nothing(consumed);  // Shift+Tab types a tab, as on the PC
+    case 'Z': return p.count == 0 ? character(consumed, '\t') : nothing(consumed);  // Shift+Tab types a tab, as on the PC
     default: break;
     }
     // rxvt's Shift+cursor keys: a bare lower-case letter (with parameters it is something else).
     if (final_byte >= 'a' && final_byte <= 'd') {
         const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
-        return extended(consumed, p.count == 0 ? keys[final_byte - 'a'] : KEY_NONE, modifiers | MOD_SHIFT);
+        return pc_key(consumed, p.count == 0 ? keys[final_byte - 'a'] : KEY_NONE, modifiers | MOD_SHIFT);
     }
     // Cursor keys and F1..F4 carry the modifier second ("1;5"), or, in xterm's older form, alone.
     if (p.count == 2 && p.first != 1) {
         return nothing(consumed);
     }
     const int lone_modifier = p.count == 1 && p.first > 1 ? p.first - 1 : 0;
-    return extended(consumed, letter_key(final_byte), modifiers | lone_modifier);
+    return pc_key(consumed, letter_key(final_byte), modifiers | lone_modifier);
 }
 
 // bytes[0..1] is ESC [.
-KeyPress decode_csi(const unsigned char* bytes, int length, bool more_may_follow, int alt)
+Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
 {
     // The Linux console's F1..F5: ESC [ [ A .. ESC [ [ E.
     if (length >= 3 && bytes[2] == '[') {
         if (length < 4) {
-            return more_may_follow ? nothing(0) : nothing(length);
+            return more_may_follow ? need_more() : nothing(length);
         }
         const int letter = bytes[3];
-        return extended(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE,
-                        alt);
+        return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
     }
     bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
     // A private marker (as in a terminal's answer, CSI ? 1036 ; 2 $ y) makes it no key; its '$'
@@ -183,27 +180,27 @@ KeyPress decode_csi(const unsigned char* bytes, int length, bool more_may_follow
             continue;  // parameter bytes
         }
         if (byte == '$' && !intermediates && !private_marker) {
-            return decode_csi_final(i + 1, bytes + 2, i - 2, byte, alt);  // rxvt's Shift
+            return decode_csi_final(i + 1, bytes + 2, i - 2, byte);  // rxvt's Shift
         }
         if (byte >= 0x20 && byte <= 0x3F) {
             intermediates = true;
             continue;
         }
         if (byte >= 0x40 && byte <= 0x7E) {
-            return intermediates ? nothing(i + 1) : decode_csi_final(i + 1, bytes + 2, i - 2, byte, alt);
+            return intermediates ? nothing(i + 1) : decode_csi_final(i + 1, bytes + 2, i - 2, byte);
         }
         // A control byte cannot be inside a sequence: what came so far was no key.
         return nothing(i);
     }
     if (more_may_follow && length < MAX_KEY_BYTES) {
-        return nothing(0);
+        return need_more();
     }
     // ESC [ and nothing after it: Alt+[.
-    return length == 2 ? one(2, '[') : nothing(length);
+    return length == 2 ? character(2, '[') : nothing(length);
 }
 
 // bytes[0..1] is ESC O.
-KeyPress decode_ss3(const unsigned char* bytes, int length, bool more_may_follow, int alt)
+Found decode_ss3(const unsigned char* bytes, int length, bool more_may_follow)
 {
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
@@ -221,23 +218,23 @@ KeyPress decode_ss3(const unsigned char* bytes, int length, bool more_may_follow
             return nothing(i + 1);
         }
         // A lone number is the modifier ("ESC O 5 P"); "1;5" has it second.
-        const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0)) | alt;
+        const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0));
         if (byte >= 'a' && byte <= 'd') {
             const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
-            return extended(i + 1, keys[byte - 'a'], modifiers | MOD_CTRL);
+            return pc_key(i + 1, keys[byte - 'a'], modifiers | MOD_CTRL);
         }
         const PcKey key = letter_key(byte);
         if (key != KEY_NONE) {
-            return extended(i + 1, key, modifiers);
+            return pc_key(i + 1, key, modifiers);
         }
-        const int character = keypad_character(byte);
-        return character != 0 ? one(i + 1, character) : nothing(i + 1);
+        const int typed = keypad_character(byte);
+        return typed != 0 ? character(i + 1, typed) : nothing(i + 1);
     }
     if (more_may_follow && length < MAX_KEY_BYTES) {
-        return nothing(0);
+        return need_more();
     }
     // ESC O and nothing after it: Alt+O.
-    return length == 2 ? one(2, 'O') : nothing(length);
+    return length == 2 ? character(2, 'O') : nothing(length);
 }
 
 int utf8_length(int lead)
@@ -249,7 +246,7 @@ int utf8_length(int lead)
 }
 
 // One character, whatever its length in UTF-8, is one key press and one code.
-KeyPress decode_character(const unsigned char* bytes, int length, bool more_may_follow)
+Found decode_character(const unsigned char* bytes, int length, bool more_may_follow)
 {
     const int lead = bytes[0];
     if (lead == 0) {
@@ -257,23 +254,58 @@ KeyPress decode_character(const unsigned char* bytes, int length, bool more_may_
     }
     const int needed = utf8_length(lead);
     if (needed == 1) {
-        return one(1, lead);
+        return character(1, lead);
     }
     long code_point = lead & (0x3F >> (needed - 1));
     int have = 1;
     for (; have < needed && have < length; ++have) {
         if ((bytes[have] & 0xC0) != 0x80) {
-            return one(have, lead);  // broken character: taken as far as it went
+            return character(have, lead);  // broken character: taken as far as it went
         }
         code_point = (code_point << 6) | (bytes[have] & 0x3F);
     }
     if (have < needed) {
-        return more_may_follow ? nothing(0) : one(have, lead);
+        return more_may_follow ? need_more() : character(have, lead);
     }
-    // Latin-1 characters keep their code; the others have none of their own in one byte. A
-    // character spelt with more bytes than it needs ("overlong") is no character at all, and must
-    // not pass for a letter or for a prefix.
-    return one(have, code_point >= 0x80 && code_point <= 0xFF ? static_cast<int>(code_point) : lead);
+    // A character spelt with more bytes than it needs ("overlong") is no character at all, and
+    // must not pass for a letter or for a prefix.
+    return character(have, code_point >= 0x80 ? character_code(static_cast<unsigned long>(code_point)) : lead);
+}
+
+// Alt before a key: ESC, then the key's own bytes.
+Found with_alt(Found key)
+{
+    if (key.consumed > 0) {
+        key.consumed += 1;
+        key.modifiers |= MOD_ALT;
+    }
+    return key;
+}
+
+Found find_key(const unsigned char* bytes, int length, bool more_may_follow)
+{
+    if (bytes[0] != ESC) {
+        return decode_character(bytes, length, more_may_follow);
+    }
+    if (length == 1) {
+        return more_may_follow ? need_more() : character(1, ESC);
+    }
+    switch (bytes[1]) {
+    case '[':
+        return decode_csi(bytes, length, more_may_follow);
+    case 'O':
+        return decode_ss3(bytes, length, more_may_follow);
+    case ESC:
+        // Alt before a cursor or function key. Otherwise Escape was pressed, and what follows
+        // is a key of its own; ESC ESC [ with nothing after it is Escape, then Alt+[.
+        if ((length > 3 || (length == 3 && more_may_follow)) && (bytes[2] == '[' || bytes[2] == 'O')) {
+            return with_alt(find_key(bytes + 1, length - 1, more_may_follow));
+        }
+        return length == 2 && more_may_follow ? need_more() : character(1, ESC);
+    default:
+        // Alt with a character key: the character.
+        return with_alt(decode_character(bytes + 1, length - 1, more_may_follow));
+    }
 }
 
 } // namespace
@@ -281,45 +313,14 @@ KeyPress decode_character(const unsigned char* bytes, int length, bool more_may_
 KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow)
 {
     if (length <= 0) {
-        return nothing(0);
+        return {0, NO_KEY};
     }
-    if (bytes[0] != ESC) {
-        return decode_character(bytes, length, more_may_follow);
+    const Found found = find_key(bytes, length, more_may_follow);
+    if (found.key != KEY_NONE) {
+        return {found.consumed, pc_key_codes(found.key, found.modifiers)};
     }
-    if (length == 1) {
-        return more_may_follow ? nothing(0) : one(1, ESC);
+    if (found.character != 0) {
+        return {found.consumed, {1, {found.character, 0}}};
     }
-    int alt = 0;
-    int start = 0;
-    // Alt sends ESC before the key's own bytes; before another sequence it is ESC ESC [ ...
-    if (bytes[1] == ESC) {
-        if (length == 2) {
-            return more_may_follow ? nothing(0) : one(1, ESC);
-        }
-        if (bytes[2] != '[' && bytes[2] != 'O') {
-            return one(1, ESC);  // two Escape presses
-        }
-        alt = MOD_ALT;
-        start = 1;
-    }
-    const unsigned char* sequence = bytes + start;
-    const int remaining = length - start;
-    KeyPress key;
-    if (alt && remaining == 2 && !more_may_follow) {
-        return one(1, ESC);  // Escape, then Alt+[ or Alt+O
-    }
-    if (sequence[1] == '[') {
-        key = decode_csi(sequence, remaining, more_may_follow, alt);
-    } else if (sequence[1] == 'O') {
-        key = decode_ss3(sequence, remaining, more_may_follow, alt);
-    } else {
-        // Alt with a character key: the character.
-        key = decode_character(sequence + 1, remaining - 1, more_may_follow);
-        start += 1;
-    }
-    if (key.consumed == 0) {
-        return key;
-    }
-    key.consumed += start;
-    return key;
+    return {found.consumed, NO_KEY};
 }

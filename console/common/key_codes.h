@@ -1,4 +1,4 @@
-// One key press as the game reads it.
+// One key press as the game reads it, whatever the platform.
 #pragma once
 
 struct KeyCodes {
@@ -6,3 +6,5 @@ struct KeyCodes {
                 // (0 or 224) and the key's own code
     int codes[2];
 };
+
+constexpr KeyCodes NO_KEY = {0, {0, 0}};

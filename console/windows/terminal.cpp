@@ -1,0 +1,195 @@
+// The console on Windows: keys come from the console input device one event at a time, with its
+// input mode switched off only while a key is awaited; the window is cleared through the console
+// API; and what the game writes leaves in one write per wait for a key, as bytes, with no line
+// end translation.
+#include "../terminal.h"
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "../common/held_output.h"
+#include "../common/messages.h"
+#include "../common/platform.h"
+#include "key_events.h"
+
+namespace {
+
+// Into a file or a pipe, a form feed parts the screens, as the console's own "cls" does there.
+constexpr char CLEAR_IN_FILE[] = "\f";
+
+// Everything the game keeps of the console.
+struct Console {
+    HANDLE input = INVALID_HANDLE_VALUE;  // CONIN$, whatever standard input is
+    HANDLE output = INVALID_HANDLE_VALUE;
+    bool output_is_console = false;
+    // The input mode found when the current read began, for the break handler to put back;
+    // reading is set only while the mode is switched off.
+    DWORD mode_before_read = 0;
+    volatile LONG reading = 0;
+    // The presses of a held key that the console merged into the event last read, still to
+    // hand out.
+    KeyCodes repeated_key = NO_KEY;
+    int repeats_left = 0;
+    // Set when the program already leaves with a message of its own, which a failing write must
+    // not replace: when the console has gone, standard output has often gone with it.
+    bool leaving = false;
+};
+
+Console console;
+
+// 0 when every byte was written, or the system's error code.
+DWORD write_all(HANDLE handle, const char* bytes, int length)
+{
+    while (length > 0) {
+        DWORD put = 0;
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &put, nullptr)) {
+            return GetLastError();
+        }
+        if (put == 0) {
+            return ERROR_WRITE_FAULT;
+        }
+        bytes += put;
+        length -= static_cast<int>(put);
+    }
+    return 0;
+}
+
+const char* reason(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return DISK_FULL;
+    // Windows has no signal for a pipe that nobody reads: it is told like any other failure.
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+        return PIPE_CLOSED;
+    case ERROR_INVALID_HANDLE:
+        return NOT_OPEN;
+    case ERROR_WRITE_FAULT:
+        return DEVICE_ERROR;
+    default:
+        return nullptr;
+    }
+}
+
+// What "cls" does: blanks the whole screen buffer in its current colours and puts the cursor at
+// the top left, which also brings the window back to the top.
+void blank_console()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(console.output, &info)) {
+        return;
+    }
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    const COORD top_left = {0, 0};
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(console.output, ' ', cells, top_left, &done);
+    FillConsoleOutputAttribute(console.output, info.wAttributes, cells, top_left, &done);
+    SetConsoleCursorPosition(console.output, top_left);
+}
+
+// Ctrl+Break ends the game through the default handling even while a key is awaited, when the
+// input mode is switched off; the mode goes back first so that the console is left as found.
+BOOL WINAPI put_mode_back(DWORD)
+{
+    if (console.reading != 0) {
+        SetConsoleMode(console.input, console.mode_before_read);
+    }
+    return FALSE;
+}
+
+// One key press from the console, as codes; count 0 when the console cannot be read. The event
+// is read in UTF-16, which leaves the console's code page out of it.
+KeyCodes read_key_event()
+{
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputW(console.input, &record, 1, &got)) {
+            return NO_KEY;
+        }
+        if (got != 1 || record.EventType != KEY_EVENT) {
+            continue;
+        }
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        const KeyCodes codes = translate_key_event(key.bKeyDown != 0, key.wVirtualKeyCode, key.dwControlKeyState,
+                                                   key.uChar.UnicodeChar);
+        if (codes.count > 0) {
+            console.repeated_key = codes;
+            console.repeats_left = key.wRepeatCount > 1 ? key.wRepeatCount - 1 : 0;
+            return codes;
+        }
+    }
+}
+
+} // namespace
+
+// Output fails only outside a wait for a key, with the console's input mode as found.
+void write_out(const char* bytes, int length)
+{
+    const DWORD error = write_all(console.output, bytes, length);
+    if (error == 0 || console.leaving) {
+        return;
+    }
+    drop_held_output();
+    const FailureMessage message = failure_message(CANNOT_WRITE, reason(error), static_cast<long>(error));
+    write_all(GetStdHandle(STD_ERROR_HANDLE), message.text, message.length);
+    std::_Exit(1);
+}
+
+void open_console()
+{
+    console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD mode = 0;
+    if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &mode)) {
+        leave_without_terminal();
+    }
+    console.output = GetStdHandle(STD_OUTPUT_HANDLE);
+    console.output_is_console = GetConsoleMode(console.output, &mode) != 0;
+    SetConsoleCtrlHandler(put_mode_back, TRUE);
+    std::atexit(send_held_output);
+}
+
+void clear_screen()
+{
+    start_new_screen();
+    if (!console.output_is_console) {
+        hold_output(CLEAR_IN_FILE);
+        return;
+    }
+    // Text still held would be wiped at once: it need not be sent.
+    drop_held_output();
+    blank_console();
+}
+
+KeyCodes next_key_press()
+{
+    if (console.repeats_left > 0) {
+        --console.repeats_left;
+        return console.repeated_key;
+    }
+    if (!GetConsoleMode(console.input, &console.mode_before_read)) {
+        return NO_KEY;
+    }
+    // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
+    InterlockedExchange(&console.reading, 1);
+    SetConsoleMode(console.input, 0);
+    const KeyCodes key = read_key_event();
+    SetConsoleMode(console.input, console.mode_before_read);
+    InterlockedExchange(&console.reading, 0);
+    return key;
+}
+
+void leave_without_terminal()
+{
+    console.leaving = true;
+    send_held_output();
+    write_all(GetStdHandle(STD_ERROR_HANDLE), NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
+    std::_Exit(1);
+}
