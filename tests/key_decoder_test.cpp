@@ -127,6 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Escape, then Alt+O alone", "\x1b\x1bO", {27, 'O'}},
                       Case{"a report with a private marker", "\x1b[?1;2A", {}},
                       Case{"a terminal's answer on a mode, then a key", "\x1b[?1036;2$yJ", {'J'}},
+                      Case{"Escape just before a terminal's answer", "\x1b\x1b[?1036;1$y", {27}},
                       Case{"intermediate bytes", "\x1b[1 qJ", {'J'}},
                       Case{"three parameters", "\x1b[1;5;3A", {}},
                       Case{"a letter inside another protocol's key", "\x1b[27;5;106~", {}},
@@ -134,6 +135,39 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"SS3 with three parameters", "\x1bO1;5;3P", {}},
                       Case{"cursor key with a first parameter", "\x1b[2;5A", {}}),
     case_name<Case>);
+
+struct AnswerCase {
+    const char* what;
+    std::string bytes;
+    Answer answer;
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.what; }
+
+class Answers : public ::testing::TestWithParam<AnswerCase> {};
+
+// The answers to the game's questions are told apart from other reports, and are no key.
+TEST_P(Answers, AreToldAndAreNoKey)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(GetParam().bytes.data());
+    const KeyPress key = decode_key(data, static_cast<int>(GetParam().bytes.size()), true);
+    EXPECT_EQ(key.consumed, static_cast<int>(GetParam().bytes.size()));
+    EXPECT_EQ(key.key.count, 0);
+    EXPECT_EQ(key.answer, GetParam().answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decoder, Answers,
+    ::testing::Values(AnswerCase{"meta set", "\x1b[?1036;1$y", Answer::META_SET},
+                      AnswerCase{"meta permanently set", "\x1b[?1036;3$y", Answer::META_SET},
+                      AnswerCase{"meta reset", "\x1b[?1036;2$y", Answer::META_NOT_SET},
+                      AnswerCase{"meta not known", "\x1b[?1036;0$y", Answer::META_NOT_SET},
+                      AnswerCase{"another mode", "\x1b[?1035;1$y", Answer::NONE},
+                      AnswerCase{"device attributes, xterm", "\x1b[?64;1;2;6;9;15;18;21;22c",
+                                 Answer::DEVICE_ATTRIBUTES},
+                      AnswerCase{"device attributes, Linux console", "\x1b[?6c", Answer::DEVICE_ATTRIBUTES},
+                      AnswerCase{"secondary device attributes", "\x1b[>41;379;0c", Answer::NONE}),
+    case_name<AnswerCase>);
 
 TEST(Decoder, WaitsForTheRestOfASequence)
 {

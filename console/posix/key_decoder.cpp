@@ -1,5 +1,7 @@
 #include "key_decoder.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr int ESC = 27;
@@ -10,12 +12,31 @@ struct Found {
     PcKey key;      // a key that types no character, or KEY_NONE
     int modifiers;  // with key
     int character;  // 1..255 for a key that types one, else 0
+    Answer answer;  // for bytes that are no key
 };
 
-Found need_more() { return {0, KEY_NONE, 0, 0}; }
-Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0}; }
-Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code}; }
-Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0}; }
+Found need_more() { return {0, KEY_NONE, 0, 0, Answer::NONE}; }
+Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, Answer::NONE}; }
+Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, Answer::NONE}; }
+Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE}; }
+Found answer(int consumed, Answer what) { return {consumed, KEY_NONE, 0, 0, what}; }
+
+// A sequence with a private marker is no key; it may be the answer to one of the game's
+// questions: CSI ? 1036 ; n $ y for "meta sends escape", CSI ? ... c for the device attributes.
+Found private_sequence(const unsigned char* bytes, int consumed)
+{
+    static constexpr char META_ANSWER[] = "\x1b[?1036;";
+    constexpr int start = sizeof META_ANSWER - 1;
+    if (consumed == start + 3 && std::memcmp(bytes, META_ANSWER, start) == 0 && bytes[start + 1] == '$' &&
+        bytes[start + 2] == 'y') {
+        const int value = bytes[start];
+        return answer(consumed, value == '1' || value == '3' ? Answer::META_SET : Answer::META_NOT_SET);
+    }
+    if (bytes[2] == '?' && bytes[consumed - 1] == 'c') {
+        return answer(consumed, Answer::DEVICE_ATTRIBUTES);
+    }
+    return nothing(consumed);
+}
 
 // The letters that end a cursor or F1..F4 sequence, in CSI and SS3 form alike.
 PcKey letter_key(int letter)
@@ -186,6 +207,9 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
             intermediates = true;
             continue;
         }
+        if (byte >= 0x40 && byte <= 0x7E && private_marker) {
+            return private_sequence(bytes, i + 1);
+        }
         if (byte >= 0x40 && byte <= 0x7E) {
             return intermediates ? nothing(i + 1) : decode_csi_final(i + 1, bytes + 2, i - 2, byte);
         }
@@ -297,7 +321,11 @@ Found find_key(const unsigned char* bytes, int length, bool more_may_follow)
         return decode_ss3(bytes, length, more_may_follow);
     case ESC:
         // Alt before a cursor or function key. Otherwise Escape was pressed, and what follows
-        // is a key of its own; ESC ESC [ with nothing after it is Escape, then Alt+[.
+        // is a key of its own; ESC ESC [ with nothing after it is Escape, then Alt+[. Escape
+        // just before the terminal's answer is Escape too: no key has a private marker.
+        if (length > 3 && bytes[2] == '[' && bytes[3] >= '<' && bytes[3] <= '?') {
+            return character(1, ESC);
+        }
         if ((length > 3 || (length == 3 && more_may_follow)) && (bytes[2] == '[' || bytes[2] == 'O')) {
             return with_alt(find_key(bytes + 1, length - 1, more_may_follow));
         }
@@ -313,14 +341,14 @@ Found find_key(const unsigned char* bytes, int length, bool more_may_follow)
 KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow)
 {
     if (length <= 0) {
-        return {0, NO_KEY};
+        return {0, NO_KEY, Answer::NONE};
     }
     const Found found = find_key(bytes, length, more_may_follow);
     if (found.key != KEY_NONE) {
-        return {found.consumed, pc_key_codes(found.key, found.modifiers)};
+        return {found.consumed, pc_key_codes(found.key, found.modifiers), Answer::NONE};
     }
     if (found.character != 0) {
-        return {found.consumed, {1, {found.character, 0}}};
+        return {found.consumed, {1, {found.character, 0}}, Answer::NONE};
     }
-    return {found.consumed, NO_KEY};
+    return {found.consumed, NO_KEY, found.answer};
 }

@@ -8,9 +8,18 @@
 // Enough for the longest sequence any terminal sends for one key; longer ones are dropped.
 constexpr int MAX_KEY_BYTES = 32;
 
+// The terminal's answers to the game's questions, which come in among the keys.
+enum class Answer {
+    NONE,
+    META_SET,           // "meta sends escape" is set (DECRQM 1036: 1 or 3)
+    META_NOT_SET,       // reset, or the terminal does not know the mode (0, 2 or 4)
+    DEVICE_ATTRIBUTES,  // the answer to ESC [ c, which every terminal gives, last
+};
+
 struct KeyPress {
-    int consumed;  // bytes taken from the front; 0 means the key is not complete yet
-    KeyCodes key;  // no codes for bytes that stand for no key
+    int consumed;   // bytes taken from the front; 0 means the key is not complete yet
+    KeyCodes key;   // no codes for bytes that stand for no key
+    Answer answer;  // what the bytes answered, when they are no key
 };
 
 // Decodes the key at the front of bytes[0..length). With more_may_follow, a prefix of a longer
