@@ -1,10 +1,10 @@
-// The platform's part of the console, scripted: print_text and read_key are the real ones.
+// The platform's part of the console, scripted: print_text, clear_screen and read_key are the
+// real ones.
 #include "fake_terminal.h"
 
 #include <deque>
 #include <stdexcept>
 
-#include "console/common/held_output.h"
 #include "console/common/platform.h"
 #include "console/terminal.h"
 
@@ -17,32 +17,39 @@ void script_keys(const std::vector<int>& codes) { keys.assign(codes.begin(), cod
 
 std::string take_output()
 {
-    send_held_output();
+    // Whatever is still held goes out before the next key is read: a key of its own, read here.
+    keys.push_front(0);
+    read_key();
     std::string taken;
     taken.swap(output);
     return taken;
 }
 
-void open_console() {}
+void take_console() {}
 
-void clear_screen()
+bool output_is_terminal() { return true; }
+
+const char* clear_terminal() { return "<clear>"; }
+
+int write_some(const char* bytes, int length)
 {
-    hold_output("<clear>");
-    start_new_screen();
+    output.append(bytes, static_cast<size_t>(length));
+    return length;
 }
-
-void write_out(const char* bytes, int length) { output.append(bytes, static_cast<size_t>(length)); }
 
 // One code per key press: a scripted pair such as 224, 72 comes as two presses, which the game
 // cannot tell from one key of two codes.
-KeyCodes next_key_press()
+Input next_input()
 {
     if (keys.empty()) {
-        return NO_KEY;
+        return {Input::GONE, NO_KEY};
     }
     const int code = keys.front();
     keys.pop_front();
-    return {1, {code, 0}};
+    return {Input::KEY, {1, {code, 0}}};
 }
 
-void leave_without_terminal() { throw std::runtime_error("no terminal"); }
+// Every way out gives the terminal back first: here it throws instead of ending the tests.
+void give_terminal_back() { throw std::runtime_error("the game leaves"); }
+
+void write_error(const char*, int) {}

@@ -106,7 +106,9 @@ TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
     play_whole_game(won_game_keys(), won_game_text());
 }
 
-TEST_F(Game, WritesOncePerKeyPressPlusOne)
+// A whole screen leaves in one write: besides one write per key press, only the switches to the
+// game's screen and back, and at the end what a key's second code left of the credit screen.
+TEST_F(Game, WritesOncePerKeyPressPlusTheSwitches)
 {
     const std::string log = ::testing::TempDir() + "sminatore_writes.log";
     GameOptions options;
@@ -140,7 +142,7 @@ TEST_F(Game, WritesOncePerKeyPressPlusOne)
         writes += pid == game_pid && line.find("write(1,") != std::string::npos;
     }
     EXPECT_GT(writes, 0);
-    EXPECT_LE(writes, key_presses + 1);
+    EXPECT_LE(writes, key_presses + 3);
 }
 
 TEST(NoTerminal, SaysSoAndExitsWithOne)

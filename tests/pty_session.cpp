@@ -1,5 +1,6 @@
 #include "pty_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,11 +27,39 @@ int ms_left(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+// The game's questions, and a device attributes answer as xterm gives it.
+const std::string QUESTIONS = "\x1b[?1036$p\x1b[c";
+const std::string DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;18;21;22c";
+
+void send_due_answers(GameRun& run)
+{
+    if (!run.answers.empty() && Clock::now() >= run.answers_due) {
+        type_keys(run, run.answers);
+        run.answers.clear();
+    }
+}
+
+// The terminal's answers to questions that have come since the last look.
+void note_questions(GameRun& run)
+{
+    for (size_t at; (at = run.output.find(QUESTIONS, run.questions_seen)) != std::string::npos;) {
+        run.questions_seen = at + QUESTIONS.size();
+        run.answers += run.terminal.meta_answer + (run.terminal.answers_device_attributes ? DEVICE_ATTRIBUTES : "");
+        run.answers_due = Clock::now() + std::chrono::milliseconds(run.terminal.answer_delay_ms);
+    }
+    send_due_answers(run);
+}
+
 // One read of what the game has written, waiting up to wait_ms. False when nothing came.
 bool read_some(GameRun& run, int wait_ms)
 {
+    send_due_answers(run);
+    if (!run.answers.empty()) {
+        wait_ms = std::min(wait_ms, ms_left(run.answers_due));
+    }
     pollfd ready = {run.master, POLLIN, 0};
     if (poll(&ready, 1, wait_ms) <= 0) {
+        send_due_answers(run);
         return false;
     }
     char buffer[4096];
@@ -38,6 +68,7 @@ bool read_some(GameRun& run, int wait_ms)
         return false;
     }
     run.output.append(buffer, static_cast<size_t>(got));
+    note_questions(run);
     return true;
 }
 
@@ -98,11 +129,6 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
         if (options.closed[fd]) {
             close(fd);
         }
-    }
-    if (options.open_files_limit > 0) {
-        const rlim_t limit = static_cast<rlim_t>(options.open_files_limit);
-        const rlimit files = {limit, limit};
-        setrlimit(RLIMIT_NOFILE, &files);
     }
     const rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);  // a quit signal must not leave core files behind
@@ -190,6 +216,7 @@ const char* game_binary()
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
+    run.terminal = options;
     winsize size = {24, 80, 0, 0};
     int reports[2];
     if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0 || pipe2(reports, O_CLOEXEC) != 0) {
@@ -353,6 +380,28 @@ bool same_mode(const termios& a, const termios& b)
 {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+std::string unread_input(GameRun& run)
+{
+    if (!run.answers.empty()) {
+        std::this_thread::sleep_until(run.answers_due);
+        send_due_answers(run);
+    }
+    // Without the line discipline's canonical mode, a line not yet ended can be read too.
+    const termios mode = terminal_mode(run);
+    termios raw = mode;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(run.slave, TCSANOW, &raw);
+    std::string unread;
+    char buffer[256];
+    for (ssize_t got; (got = read(run.slave, buffer, sizeof buffer)) > 0;) {
+        unread.append(buffer, static_cast<size_t>(got));
+    }
+    tcsetattr(run.slave, TCSANOW, &mode);
+    return unread;
 }
 
 void hang_up(GameRun& run)

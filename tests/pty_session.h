@@ -2,10 +2,14 @@
 // from outside by faketime.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <termios.h>
+
+const std::string META_SET = "\x1b[?1036;1$y";
+const std::string META_RESET = "\x1b[?1036;2$y";
 
 struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
@@ -17,13 +21,18 @@ struct GameOptions {
     bool stdout_to_closed_pipe = false;  // standard output is a pipe that nobody reads any more
     bool ignore_broken_pipe = false;     // SIGPIPE ignored from the start, as some parents leave it
     bool closed[3] = {};                 // standard descriptors closed at start, as by <&- >&- 2>&-
-    int open_files_limit = 0;            // non-zero: the game may open only this many descriptors
     // The clock left to run, for a game that ends before its field matters: libfaketime, preloaded,
     // would hold descriptors of its own (shared memory) from the start.
     bool real_clock = false;
     // The shell resumes the game at once after each stop, looking at the terminal's mode while the
     // game is stopped; see count_stops.
     bool resume_at_once = false;
+    // How the terminal answers the game's questions, as xterm by default: what "meta sends
+    // escape" is set to ("": no answer, as tmux, screen and st give), the device attributes or
+    // nothing at all (a serial line), and after how long (a slow terminal, a long link).
+    std::string meta_answer = META_RESET;
+    bool answers_device_attributes = true;
+    int answer_delay_ms = 0;
 };
 
 struct GameRun {
@@ -34,6 +43,11 @@ struct GameRun {
     int slave = -1;  // kept open here, to read the terminal's mode after the game
     std::string output;
     termios mode_before{};
+    // The answers to the questions seen in the output so far, and when they are due.
+    GameOptions terminal;
+    size_t questions_seen = 0;
+    std::string answers;
+    std::chrono::steady_clock::time_point answers_due;
 };
 
 // The program under test: the one just built, or the one named by SMINATORE_TEST_BINARY (set
@@ -79,6 +93,10 @@ bool wait_for_game_mode(GameRun& run, int timeout_ms = 5000);
 termios terminal_mode(const GameRun& run);
 
 bool same_mode(const termios& a, const termios& b);
+
+// Sends the answers the terminal still owes, once they are due, and then reads what waits in the
+// terminal's input, unread by the game or by anything after it.
+std::string unread_input(GameRun& run);
 
 // Closes the terminal's master side, as a closed window or a dropped connection does.
 void hang_up(GameRun& run);

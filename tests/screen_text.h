@@ -7,11 +7,13 @@
 
 #include "worked_field.h"
 
-// What the game sends when it takes the terminal: the alternate screen, keypad transmit mode, the
-// question what "meta sends escape" is set to, then that mode. And when it gives the terminal
-// back, to a terminal that has not answered the question: keypad transmit mode off, "meta sends
-// escape" off, the player's screen.
-const std::string GAME_SCREEN_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036$p\x1b[?1036h";
+// What the game sends when it first takes the terminal: the alternate screen, keypad transmit
+// mode, the question what "meta sends escape" is set to and the one for the device attributes,
+// then that mode. When it takes it again after a stop: the same without the questions. And when
+// it gives the terminal back, to a terminal that said "meta sends escape" was reset or did not
+// say: keypad transmit mode off, "meta sends escape" off, the player's screen.
+const std::string GAME_SCREEN_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036$p\x1b[c\x1b[?1036h";
+const std::string GAME_SCREEN_BACK_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036h";
 const std::string GAME_SCREEN_OFF = "\x1b[?1l\x1b>\x1b[?1036l\x1b[?1049l";
 // The same to a terminal that said "meta sends escape" was set.
 const std::string GAME_SCREEN_OFF_META_SET = "\x1b[?1l\x1b>\x1b[?1036h\x1b[?1049l";

@@ -211,12 +211,12 @@ TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna")) + GAME_SCREEN_OFF);
     EXPECT_TRUE(mode_restored());
     kill(run.game, SIGCONT);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_ON + CLEAR + screen)));
+    ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + screen)));
     // Not echoed: the game has its mode back.
     type_keys(run, "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
-    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + GAME_SCREEN_OFF + GAME_SCREEN_ON +
-                                      CLEAR + screen + LOSING_END + GAME_SCREEN_OFF));
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + GAME_SCREEN_OFF +
+                                      GAME_SCREEN_BACK_ON + CLEAR + screen + LOSING_END + GAME_SCREEN_OFF));
     EXPECT_TRUE(mode_restored());
 }
 
@@ -227,7 +227,7 @@ TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
     run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     type_keys(run, "\x1a");
-    const std::string again = GAME_SCREEN_OFF + GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
+    const std::string again = GAME_SCREEN_OFF + GAME_SCREEN_BACK_ON + CLEAR + board(all_cells()) + prompt("Colonna");
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME + again)));
     type_keys(run, "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
@@ -237,7 +237,7 @@ TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
 
 struct MetaAnswer {
     const char* what;
-    std::string answer;  // the terminal's answer to the game's question, as it comes in with the keys
+    std::string answer;  // the terminal's answer to the game's question
     bool killed;         // the game ends by SIGTERM rather than by playing it out
     std::string given_back;
 };
@@ -250,9 +250,11 @@ class MetaSetting : public Terminal, public ::testing::WithParamInterface<MetaAn
 // The answer is no key, and the game leaves "meta sends escape" as the terminal said it was.
 TEST_P(MetaSetting, ComesBackAsTheTerminalSaidItWas)
 {
-    run = start_game(WORKED_SEED);
+    GameOptions options;
+    options.meta_answer = GetParam().answer;
+    run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    type_keys(run, GetParam().answer + "e");
+    type_keys(run, "e");
     ASSERT_TRUE(wait_for_output(run, on_terminal("e" + prompt("Riga"))));
     if (GetParam().killed) {
         kill(run.game, SIGTERM);
@@ -268,9 +270,9 @@ TEST_P(MetaSetting, ComesBackAsTheTerminalSaidItWas)
 
 INSTANTIATE_TEST_SUITE_P(
     Terminal, MetaSetting,
-    ::testing::Values(MetaAnswer{"Set", "\x1b[?1036;1$y", false, GAME_SCREEN_OFF_META_SET},
-                      MetaAnswer{"SetThenTerminated", "\x1b[?1036;1$y", true, GAME_SCREEN_OFF_META_SET},
-                      MetaAnswer{"Reset", "\x1b[?1036;2$y", false, GAME_SCREEN_OFF},
+    ::testing::Values(MetaAnswer{"Set", META_SET, false, GAME_SCREEN_OFF_META_SET},
+                      MetaAnswer{"SetThenTerminated", META_SET, true, GAME_SCREEN_OFF_META_SET},
+                      MetaAnswer{"Reset", META_RESET, false, GAME_SCREEN_OFF},
                       MetaAnswer{"NotKnown", "\x1b[?1036;0$y", false, GAME_SCREEN_OFF}),
     case_name<MetaAnswer>);
 
@@ -327,9 +329,6 @@ const Failure FAILURES[] = {
          }
      },
      1, ""},
-    // The terminal opens as descriptor 3, and then nothing else can.
-    {"NoDescriptorLeftAfterTheTerminal", [](GameOptions& o) { o.open_files_limit = 4; }, 1,
-     "sminatore: impossibile preparare il terminale (troppi file aperti).\n"},
 };
 
 class Failures : public Terminal, public ::testing::WithParamInterface<Failure> {};
@@ -374,7 +373,7 @@ bool screen_switched_in_turn(const std::string& output)
 {
     bool on = false;
     for (size_t at = output.find("\x1b[?1049"); at != std::string::npos; at = output.find("\x1b[?1049", at + 1)) {
-        const bool switching_on = output.compare(at, GAME_SCREEN_ON.size(), GAME_SCREEN_ON) == 0;
+        const bool switching_on = output.compare(at, 8, "\x1b[?1049h") == 0;
         if (switching_on == on) {
             return false;
         }

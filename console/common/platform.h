@@ -1,16 +1,47 @@
-// What each platform's terminal layer gives the part that all platforms share
-// (terminal_common.cpp), which calls nothing else of theirs.
+// Between the part of the console that all platforms share (terminal_common.cpp) and each
+// platform's own layer. Calls run from the game through the shared part to the platform; the
+// platform calls back only to leave with a message.
 #pragma once
 
 #include "key_codes.h"
 
-// Puts bytes out on standard output. When they cannot all be written, gives the terminal back,
-// says on standard error what failed and exits with 1 (on POSIX, a pipe that nobody reads ends
-// the program by its signal instead).
-void write_out(const char* bytes, int length);
+// ---- What each platform gives the shared part.
 
-// Waits for the next key press; count 0 when no key can be read any more.
-KeyCodes next_key_press();
+// Takes the terminal for the game (see open_console); with no terminal to read keys from, leaves.
+void take_console();
 
-// Gives the terminal back, says on standard error that the game needs one, and exits with 1.
+// Whether standard output shows the player's screen, rather than going to a file or a pipe.
+bool output_is_terminal();
+
+// Clears the player's screen: the bytes that do it, to be written ahead of the next screen, or
+// "" where the platform has cleared it at once.
+const char* clear_terminal();
+
+// Writes some of the bytes to standard output: how many, at least one. 0 when the screen must
+// be drawn again from its start first (after a stop, or a change of window size). When nothing
+// can be written, it leaves the program and does not return.
+int write_some(const char* bytes, int length);
+
+// What the platform's reader brings next.
+struct Input {
+    enum What { KEY, REDRAW, GONE } what;  // a key press; the screen must be drawn again; no key
+                                           // can be read any more
+    KeyCodes key;
+};
+Input next_input();
+
+// Gives the terminal back as it was found; the later calls do nothing. Also at the end of the
+// program, once the last of the output has gone.
+void give_terminal_back();
+
+// Writes on standard error, whole or not at all.
+void write_error(const char* text, int length);
+
+// ---- What the shared part gives the platforms: the ways out with a message, each after
+// giving the terminal back.
+
+// "sminatore: <what> (<why>)." with status 1; why null: the system's error number stands in.
+[[noreturn]] void leave(const char* what, const char* why, long error);
+
+// The program needs a terminal to read keys from and has none.
 [[noreturn]] void leave_without_terminal();

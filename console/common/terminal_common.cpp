@@ -1,66 +1,110 @@
-// The console operations as every platform shares them: formatted text held until the game waits
-// for a key, and key presses handed out one code at a time.
+// The console operations as every platform shares them. What the game prints is kept as the
+// screen it makes: the part not sent yet leaves in one piece when the game next waits for a key,
+// so that a whole screen appears at once, and a screen that must be drawn again is sent anew
+// from its start.
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "../terminal.h"
-#include "held_output.h"
+#include "messages.h"
 #include "platform.h"
 
 namespace {
 
-// A whole screen fits, many times over.
-char held[16384];
-int held_length = 0;
+// Into a file or a pipe, a form feed parts the screens, as the PC console's own clearing does.
+constexpr char FORM_FEED[] = "\f";
 
-// The screen since it was last cleared. A player who is refused thousands of times can outgrow
-// it; the oldest lines go then, long scrolled off any window.
-char screen[16384];
-int screen_length = 0;
+// The current screen from the bytes that cleared it; before them, a tail of the last screen not
+// sent yet. A whole screen fits many times over; a player refused thousands of times can
+// outgrow it, and the oldest lines go then, long scrolled off any window.
+struct Output {
+    char bytes[16384];
+    int length = 0;
+    int sent = 0;    // what lies before it has been written
+    int screen = 0;  // where the current screen starts, with the bytes that cleared it
+    int text = 0;    // where its text starts, after them
+};
+
+Output output;
 
 int second_code = -1;  // of a cursor or function key, handed out on the next call
 
-void remember(const char* text, int length)
+void send_output()
 {
-    const int overflow = screen_length + length - static_cast<int>(sizeof screen);
-    if (overflow > 0) {
-        const char* line_end = static_cast<const char*>(std::memchr(screen + overflow, '\n',
-                                                                     static_cast<size_t>(screen_length - overflow)));
-        const int dropped = line_end != nullptr ? static_cast<int>(line_end - screen) : screen_length;
-        screen_length -= dropped;
-        std::memmove(screen, screen + dropped, static_cast<size_t>(screen_length));
+    while (output.sent < output.length) {
+        const int written = write_some(output.bytes + output.sent, output.length - output.sent);
+        output.sent = written > 0 ? output.sent + written : output.screen;
     }
-    std::memcpy(screen + screen_length, text, static_cast<size_t>(length));
-    screen_length += length;
+}
+
+// Everything before the current screen has gone, or is wiped with the screen's clearing.
+void drop_before_screen()
+{
+    const int kept = output.length - output.screen;
+    std::memmove(output.bytes, output.bytes + output.screen, static_cast<size_t>(kept));
+    output.sent = output.sent > output.screen ? output.sent - output.screen : 0;
+    output.text -= output.screen;
+    output.screen = 0;
+    output.length = kept;
+}
+
+// Makes room for length more bytes by dropping the screen's oldest lines, which have been sent.
+void drop_oldest_lines(int length)
+{
+    const int overflow = output.length + length - static_cast<int>(sizeof output.bytes);
+    const int text_length = output.length - output.text;
+    char* const text = output.bytes + output.text;
+    const char* line_end = overflow < text_length ? static_cast<const char*>(std::memchr(
+                                                        text + overflow, '\n', static_cast<size_t>(text_length - overflow)))
+                                                  : nullptr;
+    const int dropped = line_end != nullptr ? static_cast<int>(line_end - text) : text_length;
+    std::memmove(text, text + dropped, static_cast<size_t>(text_length - dropped));
+    output.length -= dropped;
+    output.sent = output.length;
+}
+
+void add_output(const char* bytes, int length)
+{
+    if (output.length + length > static_cast<int>(sizeof output.bytes)) {
+        send_output();
+        drop_before_screen();
+        drop_oldest_lines(length);
+    }
+    std::memcpy(output.bytes + output.length, bytes, static_cast<size_t>(length));
+    output.length += length;
+}
+
+// The normal end: the last screen goes out before the terminal is given back, also when the
+// key that ended the game had a second code still to hand out.
+void close_console()
+{
+    send_output();
+    give_terminal_back();
 }
 
 } // namespace
 
-void hold_output(const char* bytes, int length)
+void open_console()
 {
-    if (length > static_cast<int>(sizeof held) - held_length) {
-        send_held_output();
-    }
-    std::memcpy(held + held_length, bytes, static_cast<size_t>(length));
-    held_length += length;
+    take_console();
+    std::atexit(close_console);
 }
 
-void hold_output(const char* text) { hold_output(text, static_cast<int>(std::strlen(text))); }
-
-void send_held_output()
+void clear_screen()
 {
-    if (held_length > 0) {
-        write_out(held, held_length);
+    // Keeps only what is still to be sent of the last screen: it goes out with the new one.
+    output.screen = output.sent;
+    drop_before_screen();
+    const char* clearing = output_is_terminal() ? clear_terminal() : FORM_FEED;
+    if (*clearing == '\0') {
+        output.length = 0;  // cleared already: what was still to be sent would be wiped at once
     }
-    held_length = 0;
+    output.screen = output.length;
+    add_output(clearing, static_cast<int>(std::strlen(clearing)));
+    output.text = output.length;
 }
-
-void drop_held_output() { held_length = 0; }
-
-void start_new_screen() { screen_length = 0; }
-
-ScreenText screen_so_far() { return {screen, screen_length}; }
 
 void print_text(const char* format, ...)
 {
@@ -69,12 +113,9 @@ void print_text(const char* format, ...)
     va_start(arguments, format);
     const int formatted = std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    if (formatted <= 0) {
-        return;
+    if (formatted > 0) {
+        add_output(text, formatted < static_cast<int>(sizeof text) ? formatted : static_cast<int>(sizeof text) - 1);
     }
-    const int length = formatted < static_cast<int>(sizeof text) ? formatted : static_cast<int>(sizeof text) - 1;
-    hold_output(text, length);
-    remember(text, length);
 }
 
 int read_key()
@@ -84,13 +125,35 @@ int read_key()
         second_code = -1;
         return code;
     }
-    send_held_output();
-    const KeyCodes key = next_key_press();
-    if (key.count == 0) {
-        leave_without_terminal();
+    for (;;) {
+        send_output();
+        const Input input = next_input();
+        switch (input.what) {
+        case Input::KEY:
+            if (input.key.count == 2) {
+                second_code = input.key.codes[1];
+            }
+            return input.key.codes[0];
+        case Input::REDRAW:
+            output.sent = output.screen;
+            break;
+        case Input::GONE:
+            leave_without_terminal();
+        }
     }
-    if (key.count == 2) {
-        second_code = key.codes[1];
-    }
-    return key.codes[0];
+}
+
+void leave(const char* what, const char* why, long error)
+{
+    give_terminal_back();
+    const FailureMessage message = failure_message(what, why, error);
+    write_error(message.text, message.length);
+    std::_Exit(1);
+}
+
+void leave_without_terminal()
+{
+    give_terminal_back();
+    write_error(NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
+    std::_Exit(1);
 }

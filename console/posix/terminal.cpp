@@ -1,77 +1,96 @@
 // The console on POSIX terminals. Keys come from /dev/tty in a raw mode kept for the whole game,
 // so that type-ahead is never echoed; the game plays on the terminal's alternate screen; and
-// whatever ends or stops the program gives the terminal back first. After a stop, or when the
-// window changes size, the reader draws the current screen again.
+// whatever ends or stops the program gives the terminal back first, with nothing of the game's
+// reaching the player's screen after it.
+//
+// Signals are answered between two steps of the game, never inside one: those that come from
+// outside are held back except while the game waits, for a key or for room to write, and the
+// wait answers them. Only the signals of a fault, which cannot wait, give the terminal back from
+// their handler.
 #include "../terminal.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include "../common/held_output.h"
 #include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_decoder.h"
 
 namespace {
 
-// What the game writes to the terminal besides its text.
+// ---- What the game sends the terminal besides its text.
+
 constexpr char CLEAR[] = "\x1b[H\x1b[2J";  // cursor to the top left, erase the screen
-// Taking the terminal, at the start and after each stop:
-constexpr char GAME_SCREEN_ON[] =
-    "\x1b[?1049h"        // xterm's alternate screen, cursor saved
-    "\x1b[?1h\x1b="      // keypad transmit mode: cursor keys in application mode, application
-                         // keypad; outside it st sends Insert, Delete, Shift+Home as no key
-    "\x1b[?1036$p"       // the question what "meta sends escape" is set to (DECRQM)
-    "\x1b[?1036h";       // meta sends escape: Alt+a as ESC a, not as a with its eighth bit set
-// Giving it back, on every way out and on a stop: keypad transmit mode off, "meta sends escape"
-// as the terminal said it was (off when it did not say), the player's screen and cursor.
-constexpr char GAME_SCREEN_OFF[] = "\x1b[?1l\x1b>" "\x1b[?1036l" "\x1b[?1049l";
-constexpr char GAME_SCREEN_OFF_META_SET[] = "\x1b[?1l\x1b>" "\x1b[?1036h" "\x1b[?1049l";
-static_assert(sizeof GAME_SCREEN_OFF == sizeof GAME_SCREEN_OFF_META_SET, "one length, for the handlers");
-// The terminal's answer to the question, which comes in with the keys whenever it comes: this,
-// a digit (1 or 3 set, 2 or 4 reset, 0 unknown) and META_ANSWER_END.
-constexpr char META_ANSWER[] = "\x1b[?1036;";
-constexpr char META_ANSWER_END[] = "$y";
-// Into a file, a form feed parts the screens, as the PC console's own clearing does.
-constexpr char CLEAR_IN_FILE[] = "\f";
+// Taking the terminal, at the start and after each stop: the alternate screen, cursor saved.
+constexpr char SCREEN_ON[] = "\x1b[?1049h";
+// On the terminal keys come from: keypad transmit mode (cursor keys in application mode,
+// application keypad; outside it st sends Insert, Delete, Shift+Home as no key).
+constexpr char KEYPAD_ON[] = "\x1b[?1h\x1b=";
+// Asked there once, when the game first takes it: what "meta sends escape" is set to (DECRQM),
+// then the device attributes, which every terminal answers, and answers last.
+constexpr char QUESTIONS[] = "\x1b[?1036$p\x1b[c";
+// Meta sends escape: Alt+a as ESC a, not as a with its eighth bit set.
+constexpr char META_ON[] = "\x1b[?1036h";
+// Giving it back, on every way out and on a stop: keypad transmit mode off, "meta sends
+// escape" as the terminal said it was (off when it did not say), the player's screen and cursor.
+constexpr char KEYPAD_OFF[] = "\x1b[?1l\x1b>";
+constexpr char META_OFF[] = "\x1b[?1036l";
+constexpr char SCREEN_OFF[] = "\x1b[?1049l";
 
 // How long the rest of a key's sequence may take to follow its first byte.
 constexpr int SEQUENCE_WAIT_MS = 100;
+// How long the answers to the questions may take, once the game wants the terminal's input
+// back: a terminal that answers nothing, a serial line, costs this once.
+constexpr int ANSWER_WAIT_MS = 1000;
 
-// Signals whose default action ends the program and that a player or the system may send.
-// Crashes (SIGSEGV, SIGABRT, ...) are left alone: the program is then past giving anything back.
-constexpr int ENDING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2};
-// Signals after which the screen must be drawn again.
-constexpr int REDRAW_SIGNALS[] = {SIGCONT, SIGWINCH};
+// Signals whose default action ends the program and that may come from outside: held back but
+// while the game waits, then answered by giving the terminal back and ending by the same signal.
+constexpr int ENDING_SIGNALS[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
+#ifdef SIGIO
+    SIGIO,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+// Signals of a fault in the program, or of a write past the file size limit: they cannot wait.
+constexpr int FAULT_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT, SIGXFSZ};
 
-// Everything the game changes on the terminal and needs to change it back. The signal handlers
-// read it too: the two flags say what is to be given back at this moment. Outside the handlers,
-// each flag changes together with what it tells of, with the handled signals held back, so that
-// a handler never finds one without the other.
+// Everything the game changes on the terminal and needs to change it back, and what the
+// signals asked for. A fault's handler reads the two flags that say what is to be given back.
 struct Terminal {
     int fd = -1;  // /dev/tty
     termios mode_as_found{};
     termios game_mode{};
+    bool output_is_terminal = false;  // the game's screen goes to a terminal
+    bool keys_on_output = false;      // the very terminal keys come from: its key modes are set
     volatile sig_atomic_t game_mode_on = 0;
-    volatile sig_atomic_t game_screen_on = 0;  // its switch has reached the terminal
-    volatile sig_atomic_t player_meta_set = 0;  // as the terminal answered; unset without answer
-    bool screen_switch_held = false;           // its switch waits in the held output
-    bool output_is_terminal = false;
-    // A signal that calls for the screen again writes a byte here; the key reader sees it.
-    int wake_pipe[2] = {-1, -1};
+    volatile sig_atomic_t game_screen_on = 0;
+    volatile sig_atomic_t meta_was_set = 0;  // as the terminal answered; unset without an answer
+    int answers_due = 0;                     // device attributes asked for and not come yet
+    sigset_t held;                           // the signals held back between the game's waits
+    sigset_t let_in;                         // the mask while it waits
+    volatile sig_atomic_t ending_signal = 0;
+    volatile sig_atomic_t stop_asked = 0;
+    volatile sig_atomic_t redraw_asked = 0;
     // Bytes read from the terminal and not yet made into a key.
     unsigned char input[MAX_KEY_BYTES * 2];
     int input_length = 0;
-    // Set when the program already leaves with a message of its own, which a failing write must
-    // not replace: when the terminal has gone, standard output has often gone with it.
-    bool leaving = false;
+    long long key_deadline = -1;  // for the rest of a key begun in input
 };
 
 Terminal terminal;
@@ -88,18 +107,27 @@ termios mode_for_game(termios mode)
     return mode;
 }
 
-// False, with errno saying why, when not every byte could be written.
+long long now_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// ---- Writing whole, also from a fault's handler: async-signal-safe.
+
+// False, with errno saying why, when not every byte could be written. A full output, also one
+// that another program made non-blocking, is waited for.
 bool write_all(int fd, const char* bytes, int length)
 {
     while (length > 0) {
         const ssize_t put = write(fd, bytes, static_cast<size_t>(length));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
         if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Shared with a program that made it non-blocking: only full for now.
             pollfd room = {fd, POLLOUT, 0};
             poll(&room, 1, -1);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
             continue;
         }
         if (put <= 0) {
@@ -112,6 +140,328 @@ bool write_all(int fd, const char* bytes, int length)
         length -= static_cast<int>(put);
     }
     return true;
+}
+
+// A few sequences sent as one write.
+struct Sequences {
+    char bytes[64];
+    int length = 0;
+};
+
+void add(Sequences& to, const char* sequence)
+{
+    for (; *sequence != '\0'; ++sequence) {
+        to.bytes[to.length++] = *sequence;
+    }
+}
+
+// ---- Giving the terminal back.
+
+void give_back_now()
+{
+    // With SIGTTOU held, a game that was sent to the background can still give it back.
+    sigset_t ttou;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &ttou, &before);
+    if (terminal.game_screen_on) {
+        Sequences off;
+        if (terminal.keys_on_output) {
+            add(off, KEYPAD_OFF);
+            add(off, terminal.meta_was_set ? META_ON : META_OFF);
+        }
+        add(off, SCREEN_OFF);
+        write_all(STDOUT_FILENO, off.bytes, off.length);
+        terminal.game_screen_on = 0;
+    }
+    if (terminal.game_mode_on) {
+        tcsetattr(terminal.fd, TCSANOW, &terminal.mode_as_found);
+        terminal.game_mode_on = 0;
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+// Takes the answers to the game's questions out of the bytes read, wherever they came among
+// the keys, and notes them.
+void take_answers()
+{
+    int at = 0;
+    while (at < terminal.input_length) {
+        const KeyPress key = decode_key(terminal.input + at, terminal.input_length - at, true);
+        if (key.consumed == 0) {
+            return;  // the rest has not come yet
+        }
+        if (key.answer == Answer::NONE) {
+            at += key.consumed;
+            continue;
+        }
+        if (key.answer == Answer::DEVICE_ATTRIBUTES && terminal.answers_due > 0) {
+            --terminal.answers_due;
+        } else if (key.answer != Answer::DEVICE_ATTRIBUTES) {
+            terminal.meta_was_set = key.answer == Answer::META_SET;
+        }
+        terminal.input_length -= key.consumed;
+        std::memmove(terminal.input + at, terminal.input + at + key.consumed,
+                     static_cast<size_t>(terminal.input_length - at));
+    }
+}
+
+// Appends what the terminal has ready. False when it gives no more.
+bool read_input()
+{
+    const int room = static_cast<int>(sizeof terminal.input) - terminal.input_length;
+    const ssize_t got = read(terminal.fd, terminal.input + terminal.input_length, static_cast<size_t>(room));
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return true;
+    }
+    if (got <= 0) {
+        return false;
+    }
+    terminal.input_length += static_cast<int>(got);
+    return true;
+}
+
+void drop_first_key()
+{
+    const int dropped = decode_key(terminal.input, terminal.input_length, false).consumed;
+    terminal.input_length -= dropped;
+    std::memmove(terminal.input, terminal.input + dropped, static_cast<size_t>(terminal.input_length));
+}
+
+// Reads the answers still on their way, with the game's mode still on so that they are not
+// echoed, before the shell or the next program can take them for its own input. Keys read
+// meanwhile stay for the game. A terminal that has not answered in time answers nothing.
+void wait_for_answers()
+{
+    const long long deadline = now_ms() + ANSWER_WAIT_MS;
+    for (take_answers(); terminal.answers_due > 0; take_answers()) {
+        const long long left = deadline - now_ms();
+        pollfd ready = {terminal.fd, POLLIN, 0};
+        if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) == 0) {
+            break;
+        }
+        if (terminal.input_length == static_cast<int>(sizeof terminal.input)) {
+            drop_first_key();
+        }
+        if ((ready.revents & POLLIN) == 0 || !read_input()) {
+            break;
+        }
+    }
+    terminal.answers_due = 0;
+}
+
+// ---- Signals.
+
+void install(int number, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    action.sa_mask = terminal.held;  // one handler at a time
+    sigaction(number, &action, nullptr);
+}
+
+// Ends the program by the signal's default action, core dump and all.
+[[noreturn]] void end_by_default(int number)
+{
+    install(number, SIG_DFL);
+    raise(number);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    _exit(128 + number);  // the default action did not end the program after all
+}
+
+void on_fault(int number)
+{
+    give_back_now();
+    end_by_default(number);
+}
+
+void note_signal(int number)
+{
+    if (number == SIGTSTP) {
+        terminal.stop_asked = 1;
+    } else if (number == SIGCONT || number == SIGWINCH) {
+        terminal.redraw_asked = 1;
+    } else {
+        terminal.ending_signal = number;
+    }
+}
+
+bool ignored(int number)
+{
+    struct sigaction current = {};
+    return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+void hold_signal(int number)
+{
+    if (!ignored(number)) {
+        sigaddset(&terminal.held, number);
+    }
+}
+
+// Signals that were ignored when the game started stay ignored (nohup, background jobs).
+void catch_signals()
+{
+    sigemptyset(&terminal.held);
+    for (const int number : ENDING_SIGNALS) {
+        hold_signal(number);
+    }
+#ifdef SIGRTMIN
+    for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
+        hold_signal(number);
+    }
+#endif
+    hold_signal(SIGTSTP);
+    sigaddset(&terminal.held, SIGCONT);
+    sigaddset(&terminal.held, SIGWINCH);
+    sigprocmask(SIG_BLOCK, &terminal.held, &terminal.let_in);
+    for (int number = 1; number < NSIG; ++number) {
+        if (sigismember(&terminal.held, number) == 1) {
+            sigdelset(&terminal.let_in, number);
+            install(number, note_signal);
+        }
+    }
+    for (const int number : FAULT_SIGNALS) {
+        if (!ignored(number)) {
+            install(number, on_fault);
+        }
+    }
+}
+
+// Lets the signals held back so far in, and their handlers note them.
+void let_signals_in()
+{
+    const timespec now = {0, 0};
+    pselect(0, nullptr, nullptr, nullptr, &now, &terminal.let_in);
+}
+
+void give_terminal_back_after_answers()
+{
+    wait_for_answers();
+    give_back_now();
+}
+
+[[noreturn]] void end_by_signal(int number)
+{
+    // A terminal that has hung up has nothing more to say.
+    if (number != SIGHUP) {
+        wait_for_answers();
+    }
+    give_back_now();
+    end_by_default(number);
+}
+
+// Stops as the shell asked, the terminal given back. Continued, or never stopped (in a process
+// group that no shell looks after any more the system drops the stop), the game goes on.
+void stop()
+{
+    give_terminal_back_after_answers();
+    install(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    sigprocmask(SIG_BLOCK, &only, nullptr);
+    install(SIGTSTP, note_signal);
+    // The screen is drawn again once, however it was continued or resized meanwhile: an ignored
+    // signal that waits is dropped.
+    for (const int number : {SIGCONT, SIGWINCH}) {
+        install(number, SIG_IGN);
+        install(number, note_signal);
+    }
+}
+
+void set_mode(const termios& mode)
+{
+    while (tcsetattr(terminal.fd, TCSANOW, &mode) != 0 && errno == EINTR) {
+    }
+}
+
+// The game's mode, and its screen if it is not there.
+void take_terminal(bool first)
+{
+    set_mode(terminal.game_mode);
+    terminal.game_mode_on = 1;
+    if (!terminal.output_is_terminal || terminal.game_screen_on) {
+        return;
+    }
+    Sequences on;
+    add(on, SCREEN_ON);
+    if (terminal.keys_on_output) {
+        add(on, KEYPAD_ON);
+        if (first) {
+            add(on, QUESTIONS);
+            terminal.answers_due = 1;
+        }
+        add(on, META_ON);
+    }
+    terminal.game_screen_on = 1;
+    write_all(STDOUT_FILENO, on.bytes, on.length);
+}
+
+// Answers what the signals let in asked for. True when the screen must be drawn again.
+bool answer_signals()
+{
+    bool taken_back = false;
+    for (;;) {
+        if (terminal.ending_signal != 0) {
+            end_by_signal(terminal.ending_signal);
+        }
+        if (terminal.stop_asked == 0) {
+            break;
+        }
+        terminal.stop_asked = 0;
+        stop();
+        let_signals_in();
+        taken_back = true;
+    }
+    if (terminal.redraw_asked != 0) {
+        terminal.redraw_asked = 0;
+        taken_back = true;
+    }
+    if (taken_back) {
+        take_terminal(false);
+    }
+    return taken_back && terminal.output_is_terminal;
+}
+
+enum class Woken { READY, TIMED_OUT, REDRAW };
+
+// Waits, with the held signals let in, until fd can be read (or written), or the deadline
+// (-1: none) passes.
+Woken wait_for(int fd, bool writing, long long deadline)
+{
+    for (;;) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(fd, &set);
+        timespec timeout = {0, 0};
+        if (deadline >= 0) {
+            const long long left = deadline - now_ms();
+            if (left > 0) {
+                timeout = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
+            }
+        }
+        const int ready = pselect(fd + 1, writing ? nullptr : &set, writing ? &set : nullptr, nullptr,
+                                  deadline >= 0 ? &timeout : nullptr, &terminal.let_in);
+        if (ready > 0) {
+            return Woken::READY;
+        }
+        if (ready == 0) {
+            return Woken::TIMED_OUT;
+        }
+        if (errno != EINTR) {
+            return Woken::READY;  // the read or write will tell what is wrong
+        }
+        if (answer_signals()) {
+            return Woken::REDRAW;
+        }
+    }
 }
 
 const char* reason(int error)
@@ -135,121 +485,31 @@ const char* reason(int error)
     }
 }
 
-void set_mode(const termios& mode)
+[[noreturn]] void cannot_write(int error)
 {
-    while (tcsetattr(terminal.fd, TCSANOW, &mode) != 0 && errno == EINTR) {
+    // The terminal has hung up, as a read would soon tell too.
+    if (error == EIO && terminal.output_is_terminal) {
+        leave_without_terminal();
     }
-}
-
-// ---- Giving the terminal back: from the handlers, so async-signal-safe throughout.
-
-const char* game_screen_off() { return terminal.player_meta_set ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF; }
-
-void give_terminal_back()
-{
-    if (terminal.game_screen_on) {
-        const ssize_t ignored = write(STDOUT_FILENO, game_screen_off(), sizeof GAME_SCREEN_OFF - 1);
-        static_cast<void>(ignored);
-        terminal.game_screen_on = 0;
+    // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
+    // write is told of it only where the signal is ignored.
+    if (error == EPIPE && !ignored(SIGPIPE)) {
+        end_by_signal(SIGPIPE);
     }
-    if (terminal.game_mode_on) {
-        tcsetattr(terminal.fd, TCSANOW, &terminal.mode_as_found);
-        terminal.game_mode_on = 0;
+    leave(CANNOT_WRITE, reason(error), error);
+}
+
+// The terminal named by fd, opened anew, so that making it non-blocking changes nothing for the
+// other programs that write to it. -1 when it cannot be.
+int own_opening(int fd)
+{
+    // The terminal keys come from is the session's own, which /dev/tty names.
+    if (tcgetsid(fd) == getsid(0)) {
+        terminal.keys_on_output = true;
+        return dup(terminal.fd);
     }
-}
-
-void add_handled_signals(sigset_t& set)
-{
-    for (const int number : ENDING_SIGNALS) {
-        sigaddset(&set, number);
-    }
-    for (const int number : REDRAW_SIGNALS) {
-        sigaddset(&set, number);
-    }
-    sigaddset(&set, SIGTSTP);
-}
-
-// Holds the handled signals back until release_signals puts the mask found here back.
-sigset_t hold_signals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    add_handled_signals(set);
-    sigset_t before;
-    sigprocmask(SIG_BLOCK, &set, &before);
-    return before;
-}
-
-void release_signals(const sigset_t& before) { sigprocmask(SIG_SETMASK, &before, nullptr); }
-
-void install(int number, void (*handler)(int))
-{
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    // One handler at a time; and with SIGTTOU held, the mode can be restored even by a game that
-    // was sent to the background.
-    sigemptyset(&action.sa_mask);
-    add_handled_signals(action.sa_mask);
-    sigaddset(&action.sa_mask, SIGTTOU);
-    action.sa_flags = SA_RESTART;
-    sigaction(number, &action, nullptr);
-}
-
-// Delivers the signal again with its default action, from inside its own handler.
-void raise_by_default(int number)
-{
-    install(number, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    raise(number);
-}
-
-void wake_reader()
-{
-    const char byte = 0;
-    const ssize_t ignored = write(terminal.wake_pipe[1], &byte, 1);  // a full pipe already says it
-    static_cast<void>(ignored);
-}
-
-void on_ending_signal(int number)
-{
-    give_terminal_back();
-    raise_by_default(number);
-    _exit(128 + number);  // the default action did not end the program after all
-}
-
-void on_stop(int number)
-{
-    const int saved_errno = errno;
-    give_terminal_back();
-    raise_by_default(number);
-    // Continued, or never stopped: in a process group that no shell looks after any more, the
-    // system drops the stop. Either way the reader takes the terminal back. The next stop waits
-    // until this handler has returned, held back here and let through again by the mask that
-    // the return puts back: taken inside the handler, a storm of stops would nest it until the
-    // stack ran out.
-    sigset_t this_signal;
-    sigemptyset(&this_signal);
-    sigaddset(&this_signal, number);
-    sigprocmask(SIG_BLOCK, &this_signal, nullptr);
-    install(number, on_stop);
-    wake_reader();
-    errno = saved_errno;
-}
-
-void on_redraw_signal(int)
-{
-    const int saved_errno = errno;
-    wake_reader();
-    errno = saved_errno;
-}
-
-bool ignored(int number)
-{
-    struct sigaction current = {};
-    return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    const char* name = ttyname(fd);
+    return name != nullptr ? open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
 }
 
 // A descriptor of the program's own never takes the number of a standard one that was closed at
@@ -266,250 +526,122 @@ int above_standard_ones(int fd)
     return moved;
 }
 
-bool make_wake_pipe()
+// The quit and suspend keys reach the game only where the terminal sends them as sequences
+// (CSI u and the like); they must then do what the terminal's own would.
+int signal_of_key(const KeyCodes& key)
 {
-    if (pipe(terminal.wake_pipe) != 0) {
-        return false;
+    if (key.count != 1) {
+        return 0;
     }
-    for (int& fd : terminal.wake_pipe) {
-        fd = above_standard_ones(fd);
-        if (fd < 0) {
-            return false;
-        }
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    if (key.codes[0] == terminal.game_mode.c_cc[VQUIT]) {
+        return SIGQUIT;
     }
-    return true;
+    return key.codes[0] == terminal.game_mode.c_cc[VSUSP] ? SIGTSTP : 0;
 }
 
-// Signals that were ignored when the game started stay ignored (nohup, background jobs).
-void catch_signals()
+void send_to_foreground(int number)
 {
-    for (const int number : ENDING_SIGNALS) {
-        if (!ignored(number)) {
-            install(number, on_ending_signal);
-        }
-    }
-    if (!ignored(SIGTSTP)) {
-        install(SIGTSTP, on_stop);
-    }
-    for (const int number : REDRAW_SIGNALS) {
-        install(number, on_redraw_signal);
-    }
-}
-
-// The normal end, and every end with a message of the program's own. The handled signals are
-// held back for good first, so that giving back is not cut in half; they are lost with the
-// process.
-void restore_console()
-{
-    hold_signals();
-    // The last screen and the way back from it in one write.
-    if (terminal.game_screen_on || terminal.screen_switch_held) {
-        hold_output(game_screen_off());
-    }
-    send_held_output();
-    terminal.game_screen_on = 0;
-    give_terminal_back();
-}
-
-[[noreturn]] void leave_with_failure(const char* what, int error)
-{
-    restore_console();
-    const FailureMessage message = failure_message(what, reason(error), error);
-    write_all(STDERR_FILENO, message.text, message.length);
-    std::_Exit(1);
-}
-
-// ---- Taking the terminal, at the start and again after a stop or a change of window size.
-
-void take_terminal()
-{
-    const sigset_t before = hold_signals();
-    set_mode(terminal.game_mode);
-    terminal.game_mode_on = 1;
-    release_signals(before);
-    if (terminal.output_is_terminal && !terminal.game_screen_on && !terminal.screen_switch_held) {
-        terminal.screen_switch_held = true;
-        hold_output(GAME_SCREEN_ON);
-    }
-}
-
-// After a stop the shell has had the terminal, and after a resize the window may have lost the
-// screen: the game's mode and the current screen come back, just as they were.
-void take_terminal_back()
-{
-    char bytes[64];
-    while (read(terminal.wake_pipe[0], bytes, sizeof bytes) > 0) {
-    }
-    take_terminal();
-    if (terminal.output_is_terminal) {
-        const ScreenText screen = screen_so_far();
-        hold_output(CLEAR);
-        hold_output(screen.text, screen.length);
-        send_held_output();
-    }
-}
-
-// ---- Reading keys.
-
-// Bytes that are no key may be the terminal's answer on "meta sends escape".
-void note_answer(const unsigned char* bytes, int length)
-{
-    const int start = static_cast<int>(sizeof META_ANSWER - 1);
-    const int end = static_cast<int>(sizeof META_ANSWER_END - 1);
-    if (length != start + 1 + end || std::memcmp(bytes, META_ANSWER, static_cast<size_t>(start)) != 0 ||
-        std::memcmp(bytes + start + 1, META_ANSWER_END, static_cast<size_t>(end)) != 0) {
-        return;
-    }
-    terminal.player_meta_set = bytes[start] == '1' || bytes[start] == '3';
-}
-
-long long now_ms()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// Appends what the terminal has ready, waiting at most wait_ms (-1: as long as it takes).
-// 1: bytes came; 0: none came in time; -1: the terminal gives no more keys.
-int fill_input(int wait_ms)
-{
-    // A signal, or a redraw, on the way does not start the wait again: a resized window would
-    // otherwise keep Escape waiting for the rest of a sequence for ever.
-    const long long deadline = now_ms() + wait_ms;
-    for (;;) {
-        const long long left = deadline - now_ms();
-        pollfd ready[2] = {{terminal.fd, POLLIN, 0}, {terminal.wake_pipe[0], POLLIN, 0}};
-        const int polled = poll(ready, 2, wait_ms < 0 ? -1 : left > 0 ? static_cast<int>(left) : 0);
-        if (polled < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        }
-        if (polled < 0) {
-            return -1;
-        }
-        if (polled == 0) {
-            return 0;
-        }
-        if (ready[1].revents != 0) {
-            take_terminal_back();
-        }
-        if (ready[0].revents == 0) {
-            continue;
-        }
-        // Also on a hang-up or an error: the read tells which.
-        unsigned char* end = terminal.input + terminal.input_length;
-        const ssize_t got = read(terminal.fd, end, sizeof terminal.input - static_cast<size_t>(terminal.input_length));
-        if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        }
-        if (got <= 0) {
-            return -1;
-        }
-        terminal.input_length += static_cast<int>(got);
-        return 1;
+    const pid_t group = tcgetpgrp(terminal.fd);
+    if (group <= 0 || kill(-group, number) != 0) {
+        raise(number);
     }
 }
 
 } // namespace
 
-// ---- The console operations.
+// ---- What the shared part asks of this platform.
 
-void open_console()
+void take_console()
 {
     // With standard output closed, the game could only play blind.
     if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
-        leave_with_failure(CANNOT_WRITE, EBADF);
+        leave(CANNOT_WRITE, NOT_OPEN, EBADF);
     }
     do {
-        terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+        terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (terminal.fd < 0 && errno == EINTR);
     terminal.fd = above_standard_ones(terminal.fd);
+    if (terminal.fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+        leave(CANNOT_PREPARE, TOO_MANY_FILES, errno);
+    }
     if (terminal.fd < 0 || tcgetattr(terminal.fd, &terminal.mode_as_found) != 0) {
         leave_without_terminal();
     }
     terminal.game_mode = mode_for_game(terminal.mode_as_found);
     terminal.output_is_terminal = isatty(STDOUT_FILENO) != 0;
-    // Without it, nothing would take the terminal back after a stop.
-    if (!make_wake_pipe()) {
-        leave_with_failure(CANNOT_PREPARE, errno);
+    // Standard output becomes the game's own opening of its terminal, which never blocks: a
+    // full output is waited for with the signals let in.
+    const int own = terminal.output_is_terminal ? own_opening(STDOUT_FILENO) : -1;
+    if (own >= 0) {
+        dup2(own, STDOUT_FILENO);
+        close(own);
     }
     catch_signals();
-    std::atexit(restore_console);
-    take_terminal();
+    take_terminal(true);
 }
 
-void clear_screen()
-{
-    hold_output(terminal.output_is_terminal ? CLEAR : CLEAR_IN_FILE);
-    start_new_screen();
-}
+bool output_is_terminal() { return terminal.output_is_terminal; }
 
-// ---- What the shared part asks of this platform.
+const char* clear_terminal() { return CLEAR; }
 
-void write_out(const char* bytes, int length)
-{
-    // The game's screen switch and its flag go together: a stop handled between the two would
-    // leave the player on the game's screen, or switch back from a screen never switched to.
-    // Only this write, at the start and after each stop, holds the signals back.
-    const bool switching = terminal.screen_switch_held;
-    const sigset_t before = switching ? hold_signals() : sigset_t{};
-    const bool written = write_all(STDOUT_FILENO, bytes, length);
-    const int error = errno;
-    if (switching) {
-        terminal.game_screen_on = 1;
-        terminal.screen_switch_held = false;
-        release_signals(before);
-    }
-    if (written || terminal.leaving) {
-        return;
-    }
-    terminal.leaving = true;
-    drop_held_output();
-    // The terminal has hung up, as a read would soon tell too (a hang-up also sends SIGCONT,
-    // which has the screen drawn again first).
-    if (error == EIO && terminal.output_is_terminal) {
-        leave_without_terminal();
-    }
-    // A pipe that nobody reads ends the program by its signal, as it would anywhere else; the
-    // write is told of it only where the signal was ignored, or held back for the end.
-    if (error == EPIPE && !ignored(SIGPIPE)) {
-        restore_console();
-        raise_by_default(SIGPIPE);
-    }
-    leave_with_failure(CANNOT_WRITE, error);
-}
-
-KeyCodes next_key_press()
+int write_some(const char* bytes, int length)
 {
     for (;;) {
+        if (wait_for(STDOUT_FILENO, true, -1) == Woken::REDRAW) {
+            return 0;
+        }
+        // No more than a pipe takes at once once it has room, so that even a blocking one never
+        // blocks with the signals held back.
+        const ssize_t put = write(STDOUT_FILENO, bytes, static_cast<size_t>(length < PIPE_BUF ? length : PIPE_BUF));
+        if (put > 0) {
+            return static_cast<int>(put);
+        }
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            continue;
+        }
+        cannot_write(put == 0 ? EIO : errno);
+    }
+}
+
+Input next_input()
+{
+    for (;;) {
+        take_answers();
         KeyPress key = decode_key(terminal.input, terminal.input_length, true);
         if (key.consumed == 0) {
-            const int filled = fill_input(terminal.input_length == 0 ? -1 : SEQUENCE_WAIT_MS);
-            if (filled < 0) {
-                return NO_KEY;
+            // A signal, or a redraw, on the way does not start the wait for the rest of a key
+            // again: a resized window would otherwise keep Escape waiting for ever.
+            if (terminal.input_length > 0 && terminal.key_deadline < 0) {
+                terminal.key_deadline = now_ms() + SEQUENCE_WAIT_MS;
             }
-            if (filled > 0) {
+            switch (wait_for(terminal.fd, false, terminal.key_deadline)) {
+            case Woken::REDRAW:
+                return {Input::REDRAW, NO_KEY};
+            case Woken::READY:
+                if (!read_input()) {
+                    return {Input::GONE, NO_KEY};
+                }
                 continue;
+            case Woken::TIMED_OUT:
+                key = decode_key(terminal.input, terminal.input_length, false);
+                break;
             }
-            key = decode_key(terminal.input, terminal.input_length, false);
-        }
-        if (key.key.count == 0) {
-            note_answer(terminal.input, key.consumed);
         }
         terminal.input_length -= key.consumed;
         std::memmove(terminal.input, terminal.input + key.consumed, static_cast<size_t>(terminal.input_length));
-        if (key.key.count > 0) {
-            return key.key;
+        terminal.key_deadline = -1;
+        if (key.key.count == 0) {
+            continue;
         }
+        const int signal_number = signal_of_key(key.key);
+        if (signal_number != 0) {
+            send_to_foreground(signal_number);
+            continue;  // the next wait lets it in
+        }
+        return {Input::KEY, key.key};
     }
 }
 
-void leave_without_terminal()
-{
-    terminal.leaving = true;
-    restore_console();
-    write_all(STDERR_FILENO, NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
-    std::_Exit(1);
-}
+void give_terminal_back() { give_terminal_back_after_answers(); }
+
+void write_error(const char* text, int length) { write_all(STDERR_FILENO, text, length); }

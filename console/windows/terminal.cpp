@@ -11,15 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../common/held_output.h"
 #include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_events.h"
 
 namespace {
-
-// Into a file or a pipe, a form feed parts the screens, as the console's own "cls" does there.
-constexpr char CLEAR_IN_FILE[] = "\f";
 
 // Everything the game keeps of the console.
 struct Console {
@@ -34,29 +30,9 @@ struct Console {
     // hand out.
     KeyCodes repeated_key = NO_KEY;
     int repeats_left = 0;
-    // Set when the program already leaves with a message of its own, which a failing write must
-    // not replace: when the console has gone, standard output has often gone with it.
-    bool leaving = false;
 };
 
 Console console;
-
-// 0 when every byte was written, or the system's error code.
-DWORD write_all(HANDLE handle, const char* bytes, int length)
-{
-    while (length > 0) {
-        DWORD put = 0;
-        if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &put, nullptr)) {
-            return GetLastError();
-        }
-        if (put == 0) {
-            return ERROR_WRITE_FAULT;
-        }
-        bytes += put;
-        length -= static_cast<int>(put);
-    }
-    return 0;
-}
 
 const char* reason(DWORD error)
 {
@@ -129,20 +105,9 @@ KeyCodes read_key_event()
 
 } // namespace
 
-// Output fails only outside a wait for a key, with the console's input mode as found.
-void write_out(const char* bytes, int length)
-{
-    const DWORD error = write_all(console.output, bytes, length);
-    if (error == 0 || console.leaving) {
-        return;
-    }
-    drop_held_output();
-    const FailureMessage message = failure_message(CANNOT_WRITE, reason(error), static_cast<long>(error));
-    write_all(GetStdHandle(STD_ERROR_HANDLE), message.text, message.length);
-    std::_Exit(1);
-}
+// ---- What the shared part asks of this platform.
 
-void open_console()
+void take_console()
 {
     console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
@@ -153,29 +118,38 @@ void open_console()
     console.output = GetStdHandle(STD_OUTPUT_HANDLE);
     console.output_is_console = GetConsoleMode(console.output, &mode) != 0;
     SetConsoleCtrlHandler(put_mode_back, TRUE);
-    std::atexit(send_held_output);
 }
 
-void clear_screen()
+bool output_is_terminal() { return console.output_is_console; }
+
+const char* clear_terminal()
 {
-    start_new_screen();
-    if (!console.output_is_console) {
-        hold_output(CLEAR_IN_FILE);
-        return;
-    }
-    // Text still held would be wiped at once: it need not be sent.
-    drop_held_output();
     blank_console();
+    return "";
 }
 
-KeyCodes next_key_press()
+// Output fails only outside a wait for a key, with the console's input mode as found.
+int write_some(const char* bytes, int length)
+{
+    DWORD put = 0;
+    if (!WriteFile(console.output, bytes, static_cast<DWORD>(length), &put, nullptr)) {
+        const DWORD error = GetLastError();
+        leave(CANNOT_WRITE, reason(error), static_cast<long>(error));
+    }
+    if (put == 0) {
+        leave(CANNOT_WRITE, reason(ERROR_WRITE_FAULT), ERROR_WRITE_FAULT);
+    }
+    return static_cast<int>(put);
+}
+
+Input next_input()
 {
     if (console.repeats_left > 0) {
         --console.repeats_left;
-        return console.repeated_key;
+        return {Input::KEY, console.repeated_key};
     }
     if (!GetConsoleMode(console.input, &console.mode_before_read)) {
-        return NO_KEY;
+        return {Input::GONE, NO_KEY};
     }
     // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
     InterlockedExchange(&console.reading, 1);
@@ -183,13 +157,18 @@ KeyCodes next_key_press()
     const KeyCodes key = read_key_event();
     SetConsoleMode(console.input, console.mode_before_read);
     InterlockedExchange(&console.reading, 0);
-    return key;
+    return {key.count > 0 ? Input::KEY : Input::GONE, key};
 }
 
-void leave_without_terminal()
+// The input mode is changed only while a key is awaited, and the output needs nothing undone.
+void give_terminal_back() {}
+
+void write_error(const char* text, int length)
 {
-    console.leaving = true;
-    send_held_output();
-    write_all(GetStdHandle(STD_ERROR_HANDLE), NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
-    std::_Exit(1);
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD put = 0;
+    while (length > 0 && WriteFile(error, text, static_cast<DWORD>(length), &put, nullptr) && put > 0) {
+        text += put;
+        length -= static_cast<int>(put);
+    }
 }
