@@ -123,6 +123,9 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (options.nonblocking_terminal) {
+        fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK);
+    }
     // The game starts with the three standard descriptors only, as from a shell.
     close_range(3, ~0U, 0);
     for (int fd = 0; fd < 3; ++fd) {
@@ -135,7 +138,8 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
     // The sanitizer runtime must not object to faketime's library coming first, and its leak
     // check cannot run under strace.
     setenv("ASAN_OPTIONS",
-           options.trace_writes_to.empty() ? "verify_asan_link_order=0" : "verify_asan_link_order=0:detect_leaks=0",
+           options.trace_writes_to.empty() ? "verify_asan_link_order=0:allow_user_segv_handler=1"
+                                           : "verify_asan_link_order=0:allow_user_segv_handler=1:detect_leaks=0",
            1);
     setenv("TZ", "UTC", 1);
     // The clock stands still for the field, but the game's waits must still run out.
@@ -365,6 +369,33 @@ bool wait_for_game_mode(GameRun& run, int timeout_ms)
             return false;
         }
         read_some(run, 10);
+    }
+    return true;
+}
+
+namespace {
+
+bool sleeps_with_keys_waiting(const GameRun& run)
+{
+    int waiting = 0;
+    ioctl(run.slave, FIONREAD, &waiting);
+    std::ifstream stat("/proc/" + std::to_string(run.game) + "/stat");
+    std::string pid, name, state;
+    stat >> pid >> name >> state;
+    return waiting > 0 && state == "S";
+}
+
+} // namespace
+
+bool wait_for_full_output(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    // Seen twice, so that it is not a game that the keys have just woken.
+    for (int seen = 0; seen < 2; seen = sleeps_with_keys_waiting(run) ? seen + 1 : 0) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
 }

@@ -20,6 +20,7 @@ struct GameOptions {
     bool alone = false;            // the game leads the terminal's session, with no shell above it
     bool stdout_to_closed_pipe = false;  // standard output is a pipe that nobody reads any more
     bool ignore_broken_pipe = false;     // SIGPIPE ignored from the start, as some parents leave it
+    bool nonblocking_terminal = false;   // left non-blocking by another program that shares it
     bool closed[3] = {};                 // standard descriptors closed at start, as by <&- >&- 2>&-
     // The clock left to run, for a game that ends before its field matters: libfaketime, preloaded,
     // would hold descriptors of its own (shared memory) from the start.
@@ -97,6 +98,9 @@ bool same_mode(const termios& a, const termios& b);
 // Sends the answers the terminal still owes, once they are due, and then reads what waits in the
 // terminal's input, unread by the game or by anything after it.
 std::string unread_input(GameRun& run);
+
+// Waits until the game sleeps with keys waiting for it: with nobody reading, its output is full.
+bool wait_for_full_output(GameRun& run, int timeout_ms = 10000);
 
 // Closes the terminal's master side, as a closed window or a dropped connection does.
 void hang_up(GameRun& run);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,7 +171,7 @@ TEST_F(Terminal, RedrawAfterThousandsOfRefusalsShowsTheNewestLines)
 }
 
 struct WayOut {
-    const char* what;
+    std::string what;
     int signal_number;
     bool typed;  // by the player on the terminal, rather than sent to the process
 };
@@ -178,9 +179,25 @@ struct WayOut {
 // Named in test listings (ctest -N) by what it is, not by its bytes.
 void PrintTo(const WayOut& c, std::ostream* out) { *out << c.what; }
 
+// Ctrl+\, and every signal whose default action ends a Linux process and that a program can
+// catch, faults sent from outside among them.
+std::vector<WayOut> ways_out()
+{
+    std::vector<WayOut> ways = {{"CtrlBackslash", SIGQUIT, true}};
+    for (const int number : {SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV,
+                             SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
+                             SIGIO, SIGPWR, SIGSYS}) {
+        ways.push_back({std::string("SIG") + sigabbrev_np(number), number, false});
+    }
+    for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
+        ways.push_back({"SIGRTMIN_" + std::to_string(number - SIGRTMIN), number, false});
+    }
+    return ways;
+}
+
 class WaysOut : public Terminal, public ::testing::WithParamInterface<WayOut> {};
 
-TEST_P(WaysOut, EndAtOnceAndGiveTheTerminalBack)
+TEST_P(WaysOut, EndAtOnceByTheSameSignalWithTheTerminalGivenBack)
 {
     run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
@@ -192,12 +209,91 @@ TEST_P(WaysOut, EndAtOnceAndGiveTheTerminalBack)
     EXPECT_EQ(wait_for_exit(run), 128 + GetParam().signal_number);
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME) + GAME_SCREEN_OFF);
     EXPECT_TRUE(mode_restored());
+    EXPECT_EQ(unread_input(run), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, WaysOut,
-                         ::testing::Values(WayOut{"Terminated", SIGTERM, false}, WayOut{"HungUp", SIGHUP, false},
-                                           WayOut{"Interrupted", SIGINT, false}, WayOut{"CtrlBackslash", SIGQUIT, true}),
-                         [](const ::testing::TestParamInfo<WayOut>& param_info) { return param_info.param.what; });
+INSTANTIATE_TEST_SUITE_P(Signals, WaysOut, ::testing::ValuesIn(ways_out()), case_name<WayOut>);
+
+// A terminal slow to answer, or that answers only the device attributes (tmux, screen, st), or
+// nothing at all (a serial line), with the game ended or stopped a few milliseconds after its
+// first screen, before the answers have come: they are waited for and taken, so that none
+// reaches the shell, and "meta sends escape" goes back as the terminal said it was.
+struct Answering {
+    const char* what;
+    std::string meta_answer;
+    bool answers_device_attributes;
+    int delay_ms;
+};
+
+struct Ending {
+    const char* what;
+    std::string keys;  // typed
+    int signal_number;  // or sent
+    int status;         // -1: stopped
+};
+
+const Answering ANSWERINGS[] = {
+    {"SetIn60ms", META_SET, true, 60},
+    {"SetIn300ms", META_SET, true, 300},
+    {"OnlyDeviceAttributes", "", true, 30},
+    {"Nothing", "", false, 0},
+};
+
+const Ending ENDINGS[] = {
+    {"PlayedOut", "e0zq", 0, 0},
+    {"CtrlBackslash", "\x1c", 0, 128 + SIGQUIT},
+    {"Terminated", "", SIGTERM, 128 + SIGTERM},
+    {"Interrupted", "", SIGINT, 128 + SIGINT},
+    {"CtrlZ", "\x1a", 0, -1},
+};
+
+class LateAnswers : public Terminal, public ::testing::WithParamInterface<std::tuple<Answering, Ending>> {};
+
+TEST_P(LateAnswers, AreTakenBeforeTheTerminalGoesBack)
+{
+    const Answering& answering = std::get<0>(GetParam());
+    const Ending& ending = std::get<1>(GetParam());
+    GameOptions options;
+    options.meta_answer = answering.meta_answer;
+    options.answers_device_attributes = answering.answers_device_attributes;
+    options.answer_delay_ms = answering.delay_ms;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, ending.keys);
+    if (ending.signal_number != 0) {
+        kill(run.game, ending.signal_number);
+    }
+    if (ending.status < 0) {
+        ASSERT_EQ(wait_for_stop(run), SIGTSTP);
+    } else {
+        EXPECT_EQ(wait_for_exit(run), ending.status);
+    }
+    EXPECT_TRUE(mode_restored());
+    EXPECT_EQ(unread_input(run), "");
+    const std::string given_back = answering.meta_answer == META_SET ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF;
+    EXPECT_EQ(run.output.substr(run.output.size() - std::min(run.output.size(), given_back.size())), given_back);
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, LateAnswers, ::testing::Combine(::testing::ValuesIn(ANSWERINGS), ::testing::ValuesIn(ENDINGS)),
+                         [](const ::testing::TestParamInfo<std::tuple<Answering, Ending>>& param_info) {
+                             return std::string(std::get<0>(param_info.param).what) + "_" +
+                                    std::get<1>(param_info.param).what;
+                         });
+
+// Escape pressed as the game starts, with the terminal's answers right behind it.
+TEST_F(Terminal, EscapeJustBeforeTheAnswersIsStillEscape)
+{
+    GameOptions options;
+    options.meta_answer = META_SET;
+    options.answer_delay_ms = 30;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "\x1b");
+    ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + LOSING_END) + GAME_SCREEN_OFF_META_SET);
+}
 
 TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
 {
@@ -433,6 +529,63 @@ TEST_P(StopStorm, NeverNestsAndAlwaysGivesTheTerminalBack)
 INSTANTIATE_TEST_SUITE_P(Terminal, StopStorm, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param_info) {
                              return param_info.param ? "NoShellToStopIt" : "ResumedAtOnce";
+                         });
+
+// Ctrl+Z while the game is answering a key: once the terminal is given back, nothing of the
+// game's reaches the player's screen until fg.
+TEST_F(Terminal, NoGameTextAfterAStopUntilTheGameIsBack)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    for (int stop = 0; stop < 10; ++stop) {
+        type_keys(run, "x");
+        kill(run.game, SIGTSTP);
+        ASSERT_EQ(wait_for_stop(run), SIGTSTP);
+        ASSERT_TRUE(wait_for_output(run, GAME_SCREEN_OFF)) << stop;
+        kill(run.game, SIGCONT);
+        ASSERT_TRUE(wait_for_output_holding(run, GAME_SCREEN_OFF + GAME_SCREEN_BACK_ON)) << stop;
+        ASSERT_TRUE(wait_for_output(run, on_terminal(prompt("Colonna"))));
+        run.output.clear();
+    }
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
+    EXPECT_TRUE(mode_restored());
+}
+
+// The same with the output full, the game waiting to write, and a terminal that another program
+// left non-blocking: the way back arrives whole, and only then the stop or the end.
+class FullOutput : public Terminal, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FullOutput, TheWayBackArrivesWholeAndNothingAfterIt)
+{
+    const bool stopped = GetParam();
+    GameOptions options;
+    options.nonblocking_terminal = !stopped;
+    run = start_game(WORKED_SEED, options);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    // Far more refusals than the terminal holds unread.
+    type_keys(run, std::string(8000, 'x'));
+    ASSERT_TRUE(wait_for_full_output(run));
+    if (stopped) {
+        kill(run.game, SIGTSTP);
+        ASSERT_EQ(wait_for_stop(run, 20000), SIGTSTP);
+        EXPECT_TRUE(wait_for_output(run, GAME_SCREEN_OFF));
+        EXPECT_TRUE(mode_restored());
+        kill(run.game, SIGCONT);
+        ASSERT_TRUE(wait_for_output_holding(run, GAME_SCREEN_OFF + GAME_SCREEN_BACK_ON));
+        type_keys(run, "e0zq");
+        EXPECT_EQ(wait_for_exit(run, 60000), 0);
+    } else {
+        kill(run.game, SIGTERM);
+        EXPECT_EQ(wait_for_exit(run, 20000), 128 + SIGTERM);
+        EXPECT_TRUE(wait_for_output(run, GAME_SCREEN_OFF));
+    }
+    EXPECT_TRUE(mode_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, FullOutput, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "Stopped" : "TerminatedOnANonBlockingTerminal";
                          });
 
 TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)

@@ -67,7 +67,8 @@ constexpr int ENDING_SIGNALS[] = {
     SIGSTKFLT,
 #endif
 };
-// Signals of a fault in the program, or of a write past the file size limit: they cannot wait.
+// Signals of a fault in the program, or of a write past the file size limit: they cannot wait
+// for the game's next step.
 constexpr int FAULT_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT, SIGXFSZ};
 
 // Everything the game changes on the terminal and needs to change it back, and what the
@@ -273,12 +274,6 @@ void install(int number, void (*handler)(int))
     _exit(128 + number);  // the default action did not end the program after all
 }
 
-void on_fault(int number)
-{
-    give_back_now();
-    end_by_default(number);
-}
-
 void note_signal(int number)
 {
     if (number == SIGTSTP) {
@@ -289,6 +284,8 @@ void note_signal(int number)
         terminal.ending_signal = number;
     }
 }
+
+[[noreturn]] void end_by_signal(int number);
 
 bool ignored(int number)
 {
@@ -327,7 +324,7 @@ void catch_signals()
     }
     for (const int number : FAULT_SIGNALS) {
         if (!ignored(number)) {
-            install(number, on_fault);
+            install(number, end_by_signal);
         }
     }
 }
@@ -345,7 +342,9 @@ void give_terminal_back_after_answers()
     give_back_now();
 }
 
-[[noreturn]] void end_by_signal(int number)
+// Also the handler of the fault signals, which cannot wait for the game's next step; what it
+// calls is async-signal-safe.
+void end_by_signal(int number)
 {
     // A terminal that has hung up has nothing more to say.
     if (number != SIGHUP) {
