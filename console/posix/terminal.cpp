@@ -156,16 +156,23 @@ void add(Sequences& to, const char* sequence)
     }
 }
 
+// Blocks or unblocks the one signal; the mask as it was before.
+sigset_t mask_signal(int how, int number)
+{
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    sigset_t before;
+    sigprocmask(how, &only, &before);
+    return before;
+}
+
 // ---- Giving the terminal back.
 
 void give_back_now()
 {
     // With SIGTTOU held, a game that was sent to the background can still give it back.
-    sigset_t ttou;
-    sigemptyset(&ttou);
-    sigaddset(&ttou, SIGTTOU);
-    sigset_t before;
-    sigprocmask(SIG_BLOCK, &ttou, &before);
+    const sigset_t before = mask_signal(SIG_BLOCK, SIGTTOU);
     if (terminal.game_screen_on) {
         Sequences off;
         if (terminal.keys_on_output) {
@@ -183,6 +190,13 @@ void give_back_now()
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
+// Forgets length bytes of the input, from at.
+void drop_input(int at, int length)
+{
+    terminal.input_length -= length;
+    std::memmove(terminal.input + at, terminal.input + at + length, static_cast<size_t>(terminal.input_length - at));
+}
+
 // Takes the answers to the game's questions out of the bytes read, wherever they came among
 // the keys, and notes them.
 void take_answers()
@@ -197,14 +211,12 @@ void take_answers()
             at += key.consumed;
             continue;
         }
-        if (key.answer == Answer::DEVICE_ATTRIBUTES && terminal.answers_due > 0) {
-            --terminal.answers_due;
-        } else if (key.answer != Answer::DEVICE_ATTRIBUTES) {
+        if (key.answer != Answer::DEVICE_ATTRIBUTES) {
             terminal.meta_was_set = key.answer == Answer::META_SET;
+        } else if (terminal.answers_due > 0) {
+            --terminal.answers_due;
         }
-        terminal.input_length -= key.consumed;
-        std::memmove(terminal.input + at, terminal.input + at + key.consumed,
-                     static_cast<size_t>(terminal.input_length - at));
+        drop_input(at, key.consumed);
     }
 }
 
@@ -223,13 +235,6 @@ bool read_input()
     return true;
 }
 
-void drop_first_key()
-{
-    const int dropped = decode_key(terminal.input, terminal.input_length, false).consumed;
-    terminal.input_length -= dropped;
-    std::memmove(terminal.input, terminal.input + dropped, static_cast<size_t>(terminal.input_length));
-}
-
 // Reads the answers still on their way, with the game's mode still on so that they are not
 // echoed, before the shell or the next program can take them for its own input. Keys read
 // meanwhile stay for the game. A terminal that has not answered in time answers nothing.
@@ -243,7 +248,7 @@ void wait_for_answers()
             break;
         }
         if (terminal.input_length == static_cast<int>(sizeof terminal.input)) {
-            drop_first_key();
+            drop_input(0, decode_key(terminal.input, terminal.input_length, false).consumed);  // no room: the oldest key goes
         }
         if ((ready.revents & POLLIN) == 0 || !read_input()) {
             break;
@@ -262,15 +267,17 @@ void install(int number, void (*handler)(int))
     sigaction(number, &action, nullptr);
 }
 
-// Ends the program by the signal's default action, core dump and all.
-[[noreturn]] void end_by_default(int number)
+// Takes the signal's default action: ending the program, core dump and all, or stopping it.
+void take_default_action(int number)
 {
     install(number, SIG_DFL);
     raise(number);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    mask_signal(SIG_UNBLOCK, number);
+}
+
+[[noreturn]] void end_by_default(int number)
+{
+    take_default_action(number);
     _exit(128 + number);  // the default action did not end the program after all
 }
 
@@ -359,13 +366,8 @@ void end_by_signal(int number)
 void stop()
 {
     give_terminal_back_after_answers();
-    install(SIGTSTP, SIG_DFL);
-    raise(SIGTSTP);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    sigprocmask(SIG_BLOCK, &only, nullptr);
+    take_default_action(SIGTSTP);
+    mask_signal(SIG_BLOCK, SIGTSTP);
     install(SIGTSTP, note_signal);
     // The screen is drawn again once, however it was continued or resized meanwhile: an ignored
     // signal that waits is dropped.
@@ -406,22 +408,16 @@ void take_terminal(bool first)
 // Answers what the signals let in asked for. True when the screen must be drawn again.
 bool answer_signals()
 {
-    bool taken_back = false;
-    for (;;) {
-        if (terminal.ending_signal != 0) {
-            end_by_signal(terminal.ending_signal);
-        }
-        if (terminal.stop_asked == 0) {
-            break;
-        }
+    bool taken_back = terminal.redraw_asked != 0;
+    terminal.redraw_asked = 0;
+    while (terminal.ending_signal == 0 && terminal.stop_asked != 0) {
         terminal.stop_asked = 0;
         stop();
-        let_signals_in();
+        let_signals_in();  // an end asked for while stopped comes before taking the terminal again
         taken_back = true;
     }
-    if (terminal.redraw_asked != 0) {
-        terminal.redraw_asked = 0;
-        taken_back = true;
+    if (terminal.ending_signal != 0) {
+        end_by_signal(terminal.ending_signal);
     }
     if (taken_back) {
         take_terminal(false);
@@ -626,8 +622,7 @@ Input next_input()
                 break;
             }
         }
-        terminal.input_length -= key.consumed;
-        std::memmove(terminal.input, terminal.input + key.consumed, static_cast<size_t>(terminal.input_length));
+        drop_input(0, key.consumed);
         terminal.key_deadline = -1;
         if (key.key.count == 0) {
             continue;
