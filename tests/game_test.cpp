@@ -9,21 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "pty_session.h"
+#include "game_fixture.h"
 #include "screen_text.h"
 
 namespace {
 
-std::string lost_game_text()
-{
-    return FIRST_FRAME + "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR +
-           "Creato da Sorvendi\n" + GAME_SCREEN_OFF;
-}
+const std::string LOST_GAME = FIRST_FRAME + LOSING_END + GAME_SCREEN_OFF;
 
-class Game : public ::testing::Test {
+class Game : public GameOnTerminal {
 protected:
-    void TearDown() override { close_run(run); }
-
     // Waits for the first screen, types every key at once, and checks the whole game: every
     // byte it wrote, exit status 0, and the terminal's mode given back.
     void play_whole_game(const std::string& keys, const std::string& text, const GameOptions& options = {})
@@ -33,19 +27,25 @@ protected:
         type_keys(run, keys);
         EXPECT_EQ(wait_for_exit(run), 0);
         EXPECT_EQ(run.output, on_terminal(text));
-        EXPECT_TRUE(same_mode(run.mode_before, terminal_mode(run)));
+        EXPECT_TRUE(mode_restored());
     }
-
-    GameRun run;
 };
 
-TEST_F(Game, LostOnTheFirstMove) { play_whole_game("e0zq", lost_game_text()); }
+TEST_F(Game, LostOnTheFirstMove) { play_whole_game("e0zq", LOST_GAME); }
 
 TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
 {
     GameOptions options;
     options.stdin_from_null = true;
-    play_whole_game("e0zq", lost_game_text(), options);
+    play_whole_game("e0zq", LOST_GAME, options);
+}
+
+// The game takes no options: what looks like one changes nothing.
+TEST_F(Game, TakesNoOptions)
+{
+    GameOptions options;
+    options.argument = "--help";
+    play_whole_game("e0zq", LOST_GAME, options);
 }
 
 // A won game with refusals and two-code keys on the way: every move, with its keys and the
@@ -115,15 +115,15 @@ TEST_F(Game, WritesOncePerKeyPressPlusTheSwitches)
     options.trace_writes_to = log;
     run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME), 20000));
-    // One move at a time, waiting for each answer, as a player types.
+    // One key press at a time, each once the game has answered the last, as a player types.
     int key_presses = 0;
-    std::set<std::string> hidden;
     for (const auto& move : WON_GAME) {
         for (size_t at = 0; at < move.keys.size(); ++key_presses) {
             const size_t length = move.keys[at] == '\x1b' ? move.keys.find_first_of("A~", at) - at + 1 : 1;
+            const size_t answered = run.output.size();
             type_keys(run, move.keys.substr(at, length));
             at += length;
-            usleep(150000);
+            ASSERT_TRUE(wait_for_more_output(run, answered, 20000));
         }
     }
     type_keys(run, "\x1b[A");

@@ -149,7 +149,7 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
             setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
             setenv("FAKETIME", clock.c_str(), 1);
         }
-        execl(game_binary(), game_binary(), static_cast<char*>(nullptr));
+        execl(game_binary(), game_binary(), options.argument, static_cast<char*>(nullptr));
     } else {
         const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
         const std::string faketime = "FAKETIME=" + clock;
@@ -278,6 +278,23 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms)
         }
         read_some(run, ms_left(deadline));
     }
+}
+
+bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    // Every answer to a key ends with a prompt's colon and space, or with the game's last words.
+    const auto waits_again = [&run] {
+        const std::string& out = run.output;
+        return out.size() >= 2 && (out.compare(out.size() - 2, 2, ": ") == 0 || out.compare(out.size() - 2, 2, "!!") == 0);
+    };
+    while (run.output.size() <= length || !waits_again()) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, ms_left(deadline));
+    }
+    return true;
 }
 
 bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms)

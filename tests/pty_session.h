@@ -13,6 +13,7 @@ const std::string META_RESET = "\x1b[?1036;2$y";
 
 struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
+    const char* argument = nullptr;  // on the command line, which the game does not read
     std::string stdout_file;       // empty: standard output is the terminal
     std::string trace_writes_to;   // non-empty: run under strace, logging write calls there
     std::string stderr_file;       // empty: standard error is the terminal
@@ -64,6 +65,9 @@ void read_output(GameRun& run, int ms);
 
 // Reads output until it ends with the text, or the time runs out. True if it came.
 bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 5000);
+
+// Reads output until there is more than length of it, and the game waits for a key again.
+bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms = 5000);
 
 // Reads output until it holds the text anywhere, or the time runs out. True if it came.
 bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms = 5000);

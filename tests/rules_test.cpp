@@ -1,6 +1,8 @@
 // The rules on their own: generator, field, openings and the end of a game.
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <cstring>
 #include <set>
 #include <string>
@@ -195,12 +197,9 @@ TEST_F(Rules, BombsAreNeverOpenedByThePasses)
 // The won turn leaves exactly the ten bombs covered, whether the last safe cell is the one
 // chosen or one that the passes open.
 struct WinCase {
-    const char* name;
+    const char* what;
     std::vector<std::string> moves;
 };
-
-// Named in test listings (ctest -N) by what it is, not by its bytes.
-void PrintTo(const WinCase& c, std::ostream* out) { *out << c.name; }
 
 class Winning : public Rules, public ::testing::WithParamInterface<WinCase> {};
 
@@ -221,6 +220,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WinCase{"chosen", {"H4", "I0", "J0", "J1", "A7", "C7", "A8", "B8", "C8", "D8", "A9",
                                          "C9", "E9"}},
                       WinCase{"opened", {"H4", "I0", "J0", "J1", "A7", "C7", "D8", "E9", "A9"}}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    case_name<WinCase>);
 
 } // namespace

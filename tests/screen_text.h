@@ -63,3 +63,7 @@ inline std::string on_terminal(const std::string& text)
 }
 
 const std::string FIRST_FRAME = GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna");
+
+// The game lost at E0, from the column's echo to the credit screen.
+const std::string LOSING_END =
+    "e" + prompt("Riga") + "0" + CLEAR + board({}) + "\n\tHAI PERSO!!" + CLEAR + "Creato da Sorvendi\n";
