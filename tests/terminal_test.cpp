@@ -164,22 +164,24 @@ TEST_F(Terminal, RedrawAfterThousandsOfRefusalsShowsTheNewestLines)
 struct WayOut {
     std::string what;
     int signal_number;
-    bool typed;  // by the player on the terminal, rather than sent to the process
+    std::string typed;  // the key the player types on the terminal; none: the signal is sent
 };
 
-
-// Ctrl+\, and every signal whose default action ends a Linux process and that a program can
-// catch, faults sent from outside among them.
+// Ctrl+\, also as terminals send it in their keyboard protocols (CSI u, xterm's
+// modifyOtherKeys), and every signal whose default action ends a Linux process and that a
+// program can catch, faults sent from outside among them.
 std::vector<WayOut> ways_out()
 {
-    std::vector<WayOut> ways = {{"CtrlBackslash", SIGQUIT, true}};
+    std::vector<WayOut> ways = {{"CtrlBackslash", SIGQUIT, "\x1c"},
+                                {"CtrlBackslashAsCsiU", SIGQUIT, "\x1b[92;5u"},
+                                {"CtrlBackslashAsModifyOtherKeys", SIGQUIT, "\x1b[27;5;92~"}};
     for (const int number : {SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV,
                              SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
                              SIGIO, SIGPWR, SIGSYS}) {
-        ways.push_back({std::string("SIG") + sigabbrev_np(number), number, false});
+        ways.push_back({std::string("SIG") + sigabbrev_np(number), number, ""});
     }
     for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
-        ways.push_back({"SIGRTMIN_" + std::to_string(number - SIGRTMIN), number, false});
+        ways.push_back({"SIGRTMIN_" + std::to_string(number - SIGRTMIN), number, ""});
     }
     return ways;
 }
@@ -190,8 +192,8 @@ TEST_P(WaysOut, EndAtOnceByTheSameSignalWithTheTerminalGivenBack)
 {
     run = start_game(WORKED_SEED);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    if (GetParam().typed) {
-        type_keys(run, "\x1c");  // Ctrl+\, the terminal's quit key
+    if (!GetParam().typed.empty()) {
+        type_keys(run, GetParam().typed);
     } else {
         kill(run.game, GetParam().signal_number);
     }
@@ -301,6 +303,21 @@ TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + GAME_SCREEN_OFF +
                                       GAME_SCREEN_BACK_ON + CLEAR + screen + LOSING_END + GAME_SCREEN_OFF));
     EXPECT_TRUE(mode_restored());
+}
+
+// Ctrl+Z from a terminal that sends it as a sequence (CSI u) stops the game as the terminal's
+// own would.
+TEST_F(Terminal, CtrlZAsASequenceStops)
+{
+    run = start_game(WORKED_SEED);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    type_keys(run, "\x1b[122;5u");
+    ASSERT_EQ(wait_for_stop(run), SIGTSTP);
+    EXPECT_TRUE(mode_restored());
+    kill(run.game, SIGCONT);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + board(all_cells()) + prompt("Colonna"))));
+    type_keys(run, "e0zq");
+    EXPECT_EQ(wait_for_exit(run), 0);
 }
 
 TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
