@@ -343,12 +343,6 @@ void let_signals_in()
     pselect(0, nullptr, nullptr, nullptr, &now, &terminal.let_in);
 }
 
-void give_terminal_back_after_answers()
-{
-    wait_for_answers();
-    give_back_now();
-}
-
 // Also the handler of the fault signals, which cannot wait for the game's next step; what it
 // calls is async-signal-safe.
 void end_by_signal(int number)
@@ -365,7 +359,7 @@ void end_by_signal(int number)
 // group that no shell looks after any more the system drops the stop), the game goes on.
 void stop()
 {
-    give_terminal_back_after_answers();
+    give_terminal_back();
     take_default_action(SIGTSTP);
     mask_signal(SIG_BLOCK, SIGTSTP);
     install(SIGTSTP, note_signal);
@@ -636,6 +630,10 @@ Input next_input()
     }
 }
 
-void give_terminal_back() { give_terminal_back_after_answers(); }
+void give_terminal_back()
+{
+    wait_for_answers();
+    give_back_now();
+}
 
 void write_error(const char* text, int length) { write_all(STDERR_FILENO, text, length); }
