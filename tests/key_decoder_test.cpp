@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Escape just before a terminal's answer", "\x1b\x1b[?1036;1$y", {27}},
                       Case{"intermediate bytes", "\x1b[1 qJ", {'J'}},
                       Case{"three parameters", "\x1b[1;5;3A", {}},
-                      Case{"a letter inside another protocol's key", "\x1b[27;5;106~", {}},
+                      Case{"qterminal's keypad 5", "\x1b[OEJ", {'J'}},
+                      Case{"focus lost, then a key", "\x1b[Oe", {'e'}},
                       Case{"focus report", "\x1b[I", {}},
                       Case{"SS3 with three parameters", "\x1bO1;5;3P", {}},
                       Case{"cursor key with a first parameter", "\x1b[2;5A", {}}),
@@ -169,6 +170,43 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"secondary device attributes", "\x1b[>41;379;0c", Answer::NONE}),
     case_name<AnswerCase>);
 
+// Keys as terminals report them in their keyboard protocols: kitty's (CSI u), also offered by
+// iTerm2, WezTerm and foot, and xterm's modifyOtherKeys.
+INSTANTIATE_TEST_SUITE_P(
+    KeyboardProtocols, Keys,
+    ::testing::Values(Case{"Alt+a, CSI u", "\x1b[97;3u", {'a'}},
+                      Case{"Alt+a, modifyOtherKeys", "\x1b[27;3;97~", {'a'}},
+                      Case{"Alt+Shift+j, CSI u", "\x1b[106;4u", {'J'}},
+                      Case{"Alt+Shift+j, modifyOtherKeys", "\x1b[27;4;74~", {'J'}},
+                      Case{"plain letter, CSI u", "\x1b[101u", {'e'}},
+                      Case{"Ctrl+C, CSI u", "\x1b[99;5u", {3}},
+                      Case{"Ctrl+C, modifyOtherKeys", "\x1b[27;5;99~", {3}},
+                      Case{"Ctrl+j, modifyOtherKeys", "\x1b[27;5;106~", {10}},
+                      Case{"Ctrl+backslash, CSI u", "\x1b[92;5u", {28}},
+                      Case{"Ctrl+z, CSI u", "\x1b[122;5u", {26}},
+                      Case{"Ctrl+Shift+z, CSI u", "\x1b[122;6u", {26}},
+                      Case{"Ctrl+question mark", "\x1b[63;5u", {127}},
+                      Case{"Ctrl+Space gives nothing", "\x1b[32;5u", {}},
+                      Case{"Enter, CSI u", "\x1b[13u", {13}},
+                      Case{"Escape, CSI u", "\x1b[27u", {27}},
+                      Case{"Alt+e grave, CSI u", "\x1b[232;3u", {0xE8}},
+                      Case{"euro sign, CSI u", "\x1b[8364u", {0xE2}},
+                      Case{"kitty's keypad 7", "\x1b[57406u", {'7'}},
+                      Case{"kitty's keypad Enter", "\x1b[57414u", {13}},
+                      Case{"kitty's Caps Lock is no key", "\x1b[57358u", {}},
+                      Case{"beyond Unicode is no key", "\x1b[1114112u", {}},
+                      Case{"three numbers in another form", "\x1b[28;5;97~", {}}),
+    case_name<Case>);
+
+// In a Latin-1 or Latin-9 terminal a byte that would start a UTF-8 character is a key of its
+// own, and what follows it too.
+INSTANTIATE_TEST_SUITE_P(
+    CutShortCharacters, Keys,
+    ::testing::Values(Case{"e grave then degree sign in Latin-9", "\xe8\xb0", {0xE8, 0xB0}},
+                      Case{"lead byte then a letter", "\xc3" "a", {0xC3, 'a'}},
+                      Case{"two lead bytes", "\xe8\xe8", {0xE8, 0xE8}}),
+    case_name<Case>);
+
 TEST(Decoder, WaitsForTheRestOfASequence)
 {
     const auto* up = reinterpret_cast<const unsigned char*>("\x1b[1;5A");
@@ -180,6 +218,10 @@ TEST(Decoder, WaitsForTheRestOfASequence)
     EXPECT_EQ(key.key.count, 2);
     const auto* e_grave = reinterpret_cast<const unsigned char*>("\xc3\xa8");
     EXPECT_EQ(decode_key(e_grave, 1, true).consumed, 0);
+    const auto* euro = reinterpret_cast<const unsigned char*>("\xe2\x82\xac");
+    EXPECT_EQ(decode_key(euro, 2, true).consumed, 0);
+    const auto* qterminal = reinterpret_cast<const unsigned char*>("\x1b[OE");
+    EXPECT_EQ(decode_key(qterminal, 3, true).consumed, 0);
 }
 
 TEST(Decoder, EndlessSequenceIsDropped)

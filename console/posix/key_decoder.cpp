@@ -102,26 +102,58 @@ int keypad_character(int letter)
 }
 
 struct Parameters {
-    bool valid;     // "", "n" or "n;m": what keys send; anything else belongs to no key
+    bool valid;     // "", "n", "n;m" or "n;m;c": what keys send; anything else belongs to no key
     int count;      // numbers given
     int first;      // -1 when absent
     int modifiers;  // xterm bits, 0 when absent
+    int third;      // the character of xterm's modifyOtherKeys form, -1 when absent
 };
 
 Parameters read_parameters(const unsigned char* bytes, int length)
 {
-    int values[2] = {-1, -1};
+    int values[3] = {-1, -1, -1};
     int index = 0;
     for (int i = 0; i < length; ++i) {
-        if (bytes[i] == ';' && index == 0) {
-            index = 1;
-        } else if (bytes[i] >= '0' && bytes[i] <= '9' && values[index] < 1000) {
+        if (bytes[i] == ';' && index < 2) {
+            ++index;
+        } else if (bytes[i] >= '0' && bytes[i] <= '9' && values[index] < 1000000) {
             values[index] = (values[index] < 0 ? 0 : values[index] * 10) + (bytes[i] - '0');
         } else {
-            return {false, 0, -1, 0};
+            return {false, 0, -1, 0, -1};
         }
     }
-    return {true, length == 0 ? 0 : index + 1, values[0], values[1] > 1 ? values[1] - 1 : 0};
+    return {true, length == 0 ? 0 : index + 1, values[0], values[1] > 1 ? values[1] - 1 : 0, values[2]};
+}
+
+// The keypad as kitty's keyboard protocol names it, from its 0 key on: the characters it types.
+constexpr char KITTY_KEYPAD[] = "0123456789./*-+\r=";
+constexpr long KITTY_KEYPAD_FIRST = 57399;
+// Where that protocol's keys without a character lie (Unicode's private use area).
+constexpr long PRIVATE_USE_FIRST = 0xE000;
+constexpr long PRIVATE_USE_LAST = 0xF8FF;
+
+// A character key as terminals report it with its modifiers (CSI u, modifyOtherKeys): Alt adds
+// nothing, Shift makes a letter upper case, and Ctrl makes the control code the PC gives.
+Found character_key(int consumed, long code, int modifiers)
+{
+    if (code >= KITTY_KEYPAD_FIRST && code < KITTY_KEYPAD_FIRST + static_cast<long>(sizeof KITTY_KEYPAD) - 1) {
+        return character(consumed, KITTY_KEYPAD[code - KITTY_KEYPAD_FIRST]);
+    }
+    if (code <= 0 || code > 0x10FFFF || (code >= PRIVATE_USE_FIRST && code <= PRIVATE_USE_LAST)) {
+        return nothing(consumed);
+    }
+    if ((modifiers & MOD_SHIFT) != 0 && code >= 'a' && code <= 'z') {
+        code -= 'a' - 'A';
+    }
+    if ((modifiers & MOD_CTRL) != 0 && ((code >= '@' && code <= '_') || (code >= 'a' && code <= 'z'))) {
+        code &= 0x1F;  // Ctrl+C is 3, Ctrl+\\ 28, Ctrl+Z 26
+    } else if ((modifiers & MOD_CTRL) != 0 && code == '?') {
+        code = 127;
+    } else if ((modifiers & MOD_CTRL) != 0 && code == ' ') {
+        code = 0;
+    }
+    // Ctrl+@ and Ctrl+Space: no character, and 0 would pose as a prefix.
+    return code == 0 ? nothing(consumed) : character(consumed, character_code(static_cast<unsigned long>(code)));
 }
 
 // rxvt and the Linux console send Shift+F3 to Shift+F10 as the VT220's F13 to F20.
@@ -156,7 +188,12 @@ Found decode_csi_final(int consumed, const unsigned char* parameters, int length
         return nothing(consumed);  // a terminal's report or a private sequence, not a key
     }
     const int modifiers = p.modifiers;
+    // xterm's modifyOtherKeys: CSI 27 ; modifiers ; character ~. Nothing else has three numbers.
+    if (p.count == 3) {
+        return final_byte == '~' && p.first == 27 ? character_key(consumed, p.third, modifiers) : nothing(consumed);
+    }
     switch (final_byte) {
+    case 'u': return character_key(consumed, p.first, modifiers);  // CSI character ; modifiers u
     case '~': return decode_tilde(consumed, p, modifiers);
     case '$': return decode_tilde(consumed, p, modifiers | MOD_SHIFT);
     case '^': return decode_tilde(consumed, p, modifiers | MOD_CTRL);
@@ -187,6 +224,14 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
         }
         const int letter = bytes[3];
         return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
+    }
+    // qterminal's keypad 5 with Num Lock off: ESC [ O E, an SS3 key's capital behind ESC [. The
+    // same ESC [ O alone is a terminal's report that the window lost the focus.
+    if (length >= 3 && bytes[2] == 'O') {
+        if (length == 3) {
+            return more_may_follow ? need_more() : nothing(3);
+        }
+        return nothing(bytes[3] >= 'A' && bytes[3] <= 'Z' ? 4 : 3);
     }
     bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
     // A private marker (as in a terminal's answer, CSI ? 1036 ; 2 $ y) makes it no key; its '$'
@@ -238,7 +283,7 @@ Found decode_ss3(const unsigned char* bytes, int length, bool more_may_follow)
             return nothing(i);
         }
         const Parameters p = read_parameters(bytes + 2, i - 2);
-        if (!p.valid) {
+        if (!p.valid || p.count > 2) {
             return nothing(i + 1);
         }
         // A lone number is the modifier ("ESC O 5 P"); "1;5" has it second.
@@ -284,12 +329,13 @@ Found decode_character(const unsigned char* bytes, int length, bool more_may_fol
     int have = 1;
     for (; have < needed && have < length; ++have) {
         if ((bytes[have] & 0xC0) != 0x80) {
-            return character(have, lead);  // broken character: taken as far as it went
+            // Broken: the lead byte alone, as in a Latin-1 terminal, and what follows is keys of its own.
+            return character(1, lead);
         }
         code_point = (code_point << 6) | (bytes[have] & 0x3F);
     }
     if (have < needed) {
-        return more_may_follow ? need_more() : character(have, lead);
+        return more_may_follow ? need_more() : character(1, lead);
     }
     // A character spelt with more bytes than it needs ("overlong") is no character at all, and
     // must not pass for a letter or for a prefix.
