@@ -28,17 +28,19 @@ struct Case {
     unsigned int character;  // UTF-16
     std::vector<int> codes;
     bool key_down = true;
+    bool after_alt_digits = false;  // keypad digits were typed with Alt held just before
 };
-
-// Named in test listings (ctest -N) by what it is, not by its bytes.
-void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class KeyEvents : public ::testing::TestWithParam<Case> {};
 
 TEST_P(KeyEvents, Translate)
 {
     const Case& c = GetParam();
-    const KeyCodes key = translate_key_event(c.key_down, c.virtual_key, c.state, c.character);
+    KeyEventState state;
+    if (c.after_alt_digits) {
+        translate_key_event(state, true, 0x2D, LEFT_ALT, 0);  // keypad Insert, the digit 0
+    }
+    const KeyCodes key = translate_key_event(state, c.key_down, c.virtual_key, c.state, c.character);
     EXPECT_EQ(std::vector<int>(key.codes, key.codes + key.count), c.codes) << c.what;
 }
 
@@ -81,9 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"release of a letter", 0x48, 0, 'h', {}, RELEASED},
                       Case{"release of Up", 0x26, ENHANCED, 0, {}, RELEASED},
                       Case{"release of Alt alone", 0x12, 0, 0, {}, RELEASED},
-                      Case{"release of Alt with a character", 0x12, NUM_LOCK_ON, 0xA9, {0xA9}, RELEASED},
-                      Case{"release of Alt with a letter", 0x12, 0, 'h', {'h'}, RELEASED},
-                      Case{"release of Alt beyond Latin-1", 0x12, 0, 0x0105, {0xC4}, RELEASED},
+                      Case{"release of Alt with a character", 0x12, NUM_LOCK_ON, 0xA9, {0xA9}, RELEASED, true},
+                      Case{"release of Alt with a letter", 0x12, 0, 'h', {'h'}, RELEASED, true},
+                      Case{"release of Alt beyond Latin-1", 0x12, 0, 0x0105, {0xC4}, RELEASED, true},
+                      Case{"release of Alt after Alt+a, in Wine", 0x12, 0, 'a', {}, RELEASED},
                       Case{"release of Ctrl with a character", 0x11, 0, 0xA9, {}, RELEASED},
                       Case{"Alt+keypad 0 with Num Lock on", 0x60, LEFT_ALT | NUM_LOCK_ON, 0, {}},
                       Case{"Alt+keypad 9 with Num Lock on and a digit", 0x69, LEFT_ALT | NUM_LOCK_ON, '9', {}},
@@ -95,6 +98,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+Insert of the cursor block", 0x2D, ENHANCED | LEFT_ALT, 0, {0, 162}},
                       Case{"Alt+digit of the main keys", 0x32, LEFT_ALT, '2', {'2'}}),
     case_name<Case>);
+
+// Each character made with Alt and the keypad comes once: the next release of Alt carries none.
+TEST(KeyEvents, AltsReleaseCarriesACharacterOnlyAfterItsDigits)
+{
+    KeyEventState state;
+    translate_key_event(state, true, 0x61, LEFT_ALT | NUM_LOCK_ON, 0);  // keypad 1
+    EXPECT_EQ(translate_key_event(state, false, 0x12, NUM_LOCK_ON, 0xA9).count, 1);
+    EXPECT_EQ(translate_key_event(state, true, 0x41, LEFT_ALT, 'a').codes[0], 'a');
+    EXPECT_EQ(translate_key_event(state, false, 0x12, 0, 'a').count, 0);
+}
 
 // Every key of the table with no modifier: the virtual key codes and the prefixes.
 INSTANTIATE_TEST_SUITE_P(

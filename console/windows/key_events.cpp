@@ -92,14 +92,22 @@ KeyCodes character_key(unsigned int character)
 
 } // namespace
 
-KeyCodes translate_key_event(bool key_down, int virtual_key, unsigned long control_state, unsigned int character)
+KeyCodes translate_key_event(KeyEventState& state, bool key_down, int virtual_key, unsigned long control_state,
+                             unsigned int character)
 {
     if (!key_down) {
         // A character made with Alt and the keypad's digits, or pasted by the console in that
-        // form, comes with the release of Alt; any other release is no key press.
-        return virtual_key == VK_MENU ? character_key(character) : NO_KEY;
+        // form, comes with the release of Alt; any other release is no key press. Wine's console
+        // also puts the last character typed with Alt there, which was a key press already.
+        if (virtual_key != VK_MENU) {
+            return NO_KEY;
+        }
+        const bool made_with_digits = state.alt_digits;
+        state.alt_digits = false;
+        return made_with_digits ? character_key(character) : NO_KEY;
     }
     if ((control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && keypad_digit(virtual_key, control_state)) {
+        state.alt_digits = true;
         return NO_KEY;  // a digit of such a character
     }
     if (character != 0) {

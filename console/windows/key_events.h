@@ -6,6 +6,13 @@
 
 #include "../common/key_codes.h"
 
+// What the events so far tell of the next ones: the reader keeps one for the whole game.
+struct KeyEventState {
+    bool alt_digits = false;  // keypad digits typed while Alt is held, whose character comes
+                              // with Alt's release
+};
+
 // The fields of a console key event: key_down false for a release; character the UTF-16 code
 // unit the key types, 0 when it types none. The event's repeat count is the caller's to apply.
-KeyCodes translate_key_event(bool key_down, int virtual_key, unsigned long control_state, unsigned int character);
+KeyCodes translate_key_event(KeyEventState& state, bool key_down, int virtual_key, unsigned long control_state,
+                             unsigned int character);

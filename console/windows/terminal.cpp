@@ -30,6 +30,7 @@ struct Console {
     // hand out.
     KeyCodes repeated_key = NO_KEY;
     int repeats_left = 0;
+    KeyEventState key_events;
 };
 
 Console console;
@@ -93,7 +94,7 @@ KeyCodes read_key_event()
             continue;
         }
         const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-        const KeyCodes codes = translate_key_event(key.bKeyDown != 0, key.wVirtualKeyCode, key.dwControlKeyState,
+        const KeyCodes codes = translate_key_event(console.key_events, key.bKeyDown != 0, key.wVirtualKeyCode, key.dwControlKeyState,
                                                    key.uChar.UnicodeChar);
         if (codes.count > 0) {
             console.repeated_key = codes;

@@ -194,6 +194,14 @@ std::vector<Case> cases()
         {"Alt+numpad 0169, Num Lock on", 0, alt_numpad("0169", 0xA9, NUMLOCK_ON), {0xA9}},
         {"Alt+numpad 261, Num Lock off", 0, alt_numpad("261", 0x0105, 0), {0xC4}},
         {"Alt+numpad 104 gives h", 0, alt_numpad("104", 'h', NUMLOCK_ON), {'h'}},
+        // Wine's console window puts the letter typed with Alt into Alt's release too, here let
+        // go before the letter: one key press.
+        {"Alt let go before its letter", 0,
+         Records{key_event(true, VK_MENU, SCAN_ALT, 0, LEFT_ALT_PRESSED),
+                 key_event(true, 'A', 0x1E, 'a', LEFT_ALT_PRESSED), key_event(false, VK_MENU, SCAN_ALT, 'a', 0),
+                 key_event(false, 'A', 0x1E, 'a', 0)} +
+             letter('h'),
+         {'a', 'h'}},
 
         {"Shift alone", 0, press(VK_SHIFT, SCAN_SHIFT, 0, SHIFT_PRESSED), {}},
         {"Ctrl alone", 0, press(VK_CONTROL, SCAN_CTRL, 0, LEFT_CTRL_PRESSED), {}},
