@@ -39,8 +39,6 @@ struct Case {
     std::vector<int> codes;
 };
 
-// Named in test listings (ctest -N) by what it is, not by its bytes.
-void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class Keys : public ::testing::TestWithParam<Case> {};
 
@@ -143,7 +141,6 @@ struct AnswerCase {
     Answer answer;
 };
 
-void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.what; }
 
 class Answers : public ::testing::TestWithParam<AnswerCase> {};
 

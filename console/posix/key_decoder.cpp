@@ -56,6 +56,9 @@ PcKey letter_key(int letter)
     }
 }
 
+// rxvt sends its cursor keys with Shift (after CSI) and Ctrl (after SS3) as a to d.
+constexpr PcKey RXVT_CURSOR_KEYS[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
+
 // The number in "CSI n ~" (and rxvt's "CSI n $", "CSI n ^", "CSI n @").
 PcKey tilde_key(int number)
 {
@@ -203,8 +206,7 @@ Found decode_csi_final(int consumed, const unsigned char* parameters, int length
     }
     // rxvt's Shift+cursor keys: a bare lower-case letter (with parameters it is something else).
     if (final_byte >= 'a' && final_byte <= 'd') {
-        const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
-        return pc_key(consumed, p.count == 0 ? keys[final_byte - 'a'] : KEY_NONE, modifiers | MOD_SHIFT);
+        return pc_key(consumed, p.count == 0 ? RXVT_CURSOR_KEYS[final_byte - 'a'] : KEY_NONE, modifiers | MOD_SHIFT);
     }
     // Cursor keys and F1..F4 carry the modifier second ("1;5"), or, in xterm's older form, alone.
     if (p.count == 2 && p.first != 1) {
@@ -214,96 +216,124 @@ Found decode_csi_final(int consumed, const unsigned char* parameters, int length
     return pc_key(consumed, letter_key(final_byte), modifiers | lone_modifier);
 }
 
-// bytes[0..1] is ESC [.
-Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
+// The forms of "parameters, then a final byte" that keys are sent in.
+enum class Form {
+    CSI,          // ESC [: parameter bytes, intermediate bytes, a final byte; rxvt ends on '$' too
+    CSI_PRIVATE,  // ESC [ with a private marker (a terminal's report or answer): '$' is no end
+    SS3,          // ESC O: digits and ';' at most, then the final byte
+};
+
+enum class Scanned { FINAL, BROKEN, UNFINISHED };
+
+struct Scan {
+    Scanned how;
+    int at;              // the final byte's index, the byte that broke the sequence, or length
+    bool intermediates;  // no key has them, but the sequence goes on to its final byte
+};
+
+// Scans from bytes[2], after ESC and the form's letter. A control byte cannot be inside a
+// sequence, nor can one go on past MAX_KEY_BYTES.
+Scan scan_sequence(const unsigned char* bytes, int length, Form form)
 {
-    // The Linux console's F1..F5: ESC [ [ A .. ESC [ [ E.
-    if (length >= 3 && bytes[2] == '[') {
-        if (length < 4) {
-            return more_may_follow ? need_more() : nothing(length);
-        }
-        const int letter = bytes[3];
-        return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
-    }
-    // qterminal's keypad 5 with Num Lock off: ESC [ O E, an SS3 key's capital behind ESC [. The
-    // same ESC [ O alone is a terminal's report that the window lost the focus.
-    if (length >= 3 && bytes[2] == 'O') {
-        if (length == 3) {
-            return more_may_follow ? need_more() : nothing(3);
-        }
-        return nothing(bytes[3] >= 'A' && bytes[3] <= 'Z' ? 4 : 3);
-    }
-    bool intermediates = false;  // no key has them, but the sequence goes on to its final byte
-    // A private marker (as in a terminal's answer, CSI ? 1036 ; 2 $ y) makes it no key; its '$'
-    // is then no rxvt Shift but on the way to the final byte.
-    const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
+    bool intermediates = false;
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
         if (i >= MAX_KEY_BYTES) {
-            return nothing(i);
+            return {Scanned::BROKEN, i, intermediates};
         }
-        if (byte >= 0x30 && byte <= 0x3F && !intermediates) {
-            continue;  // parameter bytes
+        const bool parameter = form == Form::SS3 ? (byte >= '0' && byte <= '9') || byte == ';'
+                                                 : byte >= 0x30 && byte <= 0x3F && !intermediates;
+        if (parameter) {
+            continue;
         }
-        if (byte == '$' && !intermediates && !private_marker) {
-            return decode_csi_final(i + 1, bytes + 2, i - 2, byte);  // rxvt's Shift
+        if (byte == '$' && form == Form::CSI && !intermediates) {
+            return {Scanned::FINAL, i, false};  // rxvt's Shift
         }
-        if (byte >= 0x20 && byte <= 0x3F) {
+        if (byte >= 0x20 && byte <= 0x3F && form != Form::SS3) {
             intermediates = true;
             continue;
         }
-        if (byte >= 0x40 && byte <= 0x7E && private_marker) {
-            return private_sequence(bytes, i + 1);
-        }
-        if (byte >= 0x40 && byte <= 0x7E) {
-            return intermediates ? nothing(i + 1) : decode_csi_final(i + 1, bytes + 2, i - 2, byte);
-        }
-        // A control byte cannot be inside a sequence: what came so far was no key.
-        return nothing(i);
+        return {byte >= 0x40 && byte <= 0x7E ? Scanned::FINAL : Scanned::BROKEN, i, intermediates};
     }
+    return {Scanned::UNFINISHED, length, intermediates};
+}
+
+// ESC and a letter with nothing after it is Alt with that letter.
+Found unfinished(const unsigned char* bytes, int length, bool more_may_follow)
+{
     if (more_may_follow && length < MAX_KEY_BYTES) {
         return need_more();
     }
-    // ESC [ and nothing after it: Alt+[.
-    return length == 2 ? character(2, '[') : nothing(length);
+    return length == 2 ? character(2, bytes[1]) : nothing(length);
+}
+
+// Two terminals put a letter right after ESC [: the Linux console its F1..F5 (ESC [ [ A ..
+// ESC [ [ E), and qterminal its keypad 5 with Num Lock off (ESC [ O E, an SS3 key's capital
+// behind ESC [). The same ESC [ O alone is a terminal's report that the window lost the focus.
+Found decode_csi_letter(const unsigned char* bytes, int length, bool more_may_follow)
+{
+    if (length == 3) {
+        return more_may_follow ? need_more() : nothing(3);
+    }
+    const int letter = bytes[3];
+    if (bytes[2] == 'O') {
+        return nothing(letter >= 'A' && letter <= 'Z' ? 4 : 3);
+    }
+    return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
+}
+
+// bytes[0..1] is ESC [.
+Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
+{
+    if (length >= 3 && (bytes[2] == '[' || bytes[2] == 'O')) {
+        return decode_csi_letter(bytes, length, more_may_follow);
+    }
+    const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
+    const Scan scan = scan_sequence(bytes, length, private_marker ? Form::CSI_PRIVATE : Form::CSI);
+    switch (scan.how) {
+    case Scanned::UNFINISHED:
+        return unfinished(bytes, length, more_may_follow);
+    case Scanned::BROKEN:
+        return nothing(scan.at);  // what came so far was no key
+    case Scanned::FINAL:
+        break;
+    }
+    if (private_marker) {
+        return private_sequence(bytes, scan.at + 1);
+    }
+    return scan.intermediates ? nothing(scan.at + 1) : decode_csi_final(scan.at + 1, bytes + 2, scan.at - 2, bytes[scan.at]);
 }
 
 // bytes[0..1] is ESC O.
 Found decode_ss3(const unsigned char* bytes, int length, bool more_may_follow)
 {
-    for (int i = 2; i < length; ++i) {
-        const int byte = bytes[i];
-        if (i >= MAX_KEY_BYTES) {
-            return nothing(i);
-        }
-        if ((byte >= '0' && byte <= '9') || byte == ';') {
-            continue;  // some terminals put a modifier here
-        }
-        if (byte < 0x40 || byte > 0x7E) {
-            return nothing(i);
-        }
-        const Parameters p = read_parameters(bytes + 2, i - 2);
-        if (!p.valid || p.count > 2) {
-            return nothing(i + 1);
-        }
-        // A lone number is the modifier ("ESC O 5 P"); "1;5" has it second.
-        const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0));
-        if (byte >= 'a' && byte <= 'd') {
-            const PcKey keys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT};
-            return pc_key(i + 1, keys[byte - 'a'], modifiers | MOD_CTRL);
-        }
-        const PcKey key = letter_key(byte);
-        if (key != KEY_NONE) {
-            return pc_key(i + 1, key, modifiers);
-        }
-        const int typed = keypad_character(byte);
-        return typed != 0 ? character(i + 1, typed) : nothing(i + 1);
+    const Scan scan = scan_sequence(bytes, length, Form::SS3);
+    switch (scan.how) {
+    case Scanned::UNFINISHED:
+        return unfinished(bytes, length, more_may_follow);
+    case Scanned::BROKEN:
+        return nothing(scan.at);
+    case Scanned::FINAL:
+        break;
     }
-    if (more_may_follow && length < MAX_KEY_BYTES) {
-        return need_more();
+    const int consumed = scan.at + 1;
+    const int final_byte = bytes[scan.at];
+    const Parameters p = read_parameters(bytes + 2, scan.at - 2);
+    if (!p.valid || p.count > 2) {
+        return nothing(consumed);
     }
-    // ESC O and nothing after it: Alt+O.
-    return length == 2 ? character(2, 'O') : nothing(length);
+    // Some terminals put a modifier here: a lone number is the modifier ("ESC O 5 P"); "1;5"
+    // has it second.
+    const int modifiers = (p.modifiers != 0 ? p.modifiers : (p.first > 1 ? p.first - 1 : 0));
+    if (final_byte >= 'a' && final_byte <= 'd') {
+        return pc_key(consumed, RXVT_CURSOR_KEYS[final_byte - 'a'], modifiers | MOD_CTRL);
+    }
+    const PcKey key = letter_key(final_byte);
+    if (key != KEY_NONE) {
+        return pc_key(consumed, key, modifiers);
+    }
+    const int typed = keypad_character(final_byte);
+    return typed != 0 ? character(consumed, typed) : nothing(consumed);
 }
 
 int utf8_length(int lead)
