@@ -23,7 +23,7 @@ game=$(realpath "$1")
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 terminals=("$@")
-[[ ${#terminals[@]} -gt 0 ]] || terminals=(xterm st urxvt xfce4-terminal screen tmux)
+[[ ${#terminals[@]} -gt 0 ]] || terminals=(xterm st urxvt xfce4-terminal screen tmux kitty konsole qterminal pterm xtermjs)
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -58,18 +58,16 @@ wait_until()
     return 1
 }
 
+# Xvfb takes the first free display number itself and tells it once it listens, so that runs
+# side by side each get a display of their own.
 start_display()
 {
-    local number
-    for number in $(seq 90 99); do
-        [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && continue
-        Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$number"
-        wait_until 10 xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-        kill "$xvfb_pid" 2>/dev/null
-        xvfb_pid=
-    done
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    if wait_until 30 test -s "$work/display"; then
+        export DISPLAY=":$(head -1 "$work/display")"
+        wait_until 30 xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    fi
     echo "no X display could be started: $(cat "$work/xvfb.log")" >&2
     exit 1
 }
@@ -91,12 +89,13 @@ stop_terminal()
         [[ -z $shell ]] || kill -HUP "$shell" $(ps -o ppid= -p "$shell") 2>/dev/null
         SCREENDIR="$dir/screens" screen -X quit >/dev/null 2>&1
         kill -TERM -- "-$terminal_group" 2>/dev/null
-        sleep 0.5
-        kill -KILL -- "-$terminal_group" 2>/dev/null
+        wait_until 10 group_gone "$terminal_group" || kill -KILL -- "-$terminal_group" 2>/dev/null
         [[ ! -S $dir/tmux.socket ]] || tmux -S "$dir/tmux.socket" kill-server 2>/dev/null
         terminal_group=
     fi
 }
+
+group_gone() { ! kill -0 -- "-$1" 2>/dev/null; }
 
 start_terminal()
 {
@@ -105,7 +104,7 @@ start_terminal()
     log="$dir/log"
     mkdir -p "$dir/home"
     local inner=(script -q -f -O "$log" -c "bash --noprofile --rcfile '$here/shell.rc' -i")
-    local command class
+    local command class search=--classname
     case $name in
     xterm)
         # Media Copy (CSI i) prints the screen into screen.txt.
@@ -136,6 +135,29 @@ start_terminal()
     tmux)
         command=(xterm -geometry 80x24 -e tmux -S "$dir/tmux.socket" -f /dev/null new-session "${inner[@]}")
         class=xterm ;;
+    kitty)
+        # No OpenGL but Mesa's software one under Xvfb. Its remote control reads the screen back.
+        command=(env LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o linux_display_server=x11
+                 -o initial_window_width=80c -o initial_window_height=24c -o remember_window_size=no
+                 -o allow_remote_control=yes --listen-on "unix:$dir/kitty.socket" "${inner[@]}")
+        class=kitty ;;
+    konsole)
+        command=(dbus-run-session -- konsole --separate --hide-menubar --hide-tabbar
+                 -p TerminalColumns=80 -p TerminalRows=24 -e "${inner[@]}")
+        class=konsole ;;
+    qterminal)
+        # Its -e takes one string, which it splits on spaces itself.
+        { echo '#!/bin/bash'; printf 'exec'; printf ' %q' "${inner[@]}"; echo; } >"$dir/inner.sh"
+        chmod +x "$dir/inner.sh"
+        command=(dbus-run-session -- qterminal -e "$dir/inner.sh")
+        class=qterminal ;;
+    pterm)
+        command=(pterm -geometry 80x24 -e "${inner[@]}")
+        class=pterm ;;
+    xtermjs)
+        command=("$here/xtermjs/start.sh" "$dir" "${inner[@]}")
+        search=--class
+        class=xtermjs ;;
     *)
         echo "unknown terminal $name" >&2
         exit 1 ;;
@@ -149,14 +171,16 @@ start_terminal()
         fail "$name did not start: $(tail -5 "$dir/terminal.err")"
         return 1
     fi
-    window=$(xdotool search --onlyvisible --classname "$class" 2>/dev/null | tail -1)
+    window=$(xdotool search --onlyvisible "$search" "$class" 2>/dev/null | tail -1)
     if [[ -z $window ]]; then
         fail "$name: no window found"
         return 1
     fi
     xdotool mousemove --window "$window" 100 100
+    # With no window manager the focus is ours to give, and stays.
     xdotool windowfocus --sync "$window" 2>/dev/null
-    sleep 0.3
+    wait_until 10 test "$(xdotool getwindowfocus 2>/dev/null)" == "$window" ||
+        { fail "$name: its window does not take the focus"; return 1; }
 }
 
 shell_prompt_shown() { [[ -s $log ]] && [[ $(tail -c 2 "$log") == '$ ' ]]; }
@@ -195,6 +219,11 @@ waiting_for() { tail -c 2000 "$log" | tr '\r\033' '\n\n' | grep -aoE '(Colonna|R
 
 log_size() { stat -c %s "$log"; }
 
+# A key refused at both prompts in every terminal. Pressed after a key that must bring no
+# answer, its own answer tells that the game has read the key before it: keys reach the terminal,
+# and their bytes the game, in the order pressed.
+MARKER_KEY=x
+
 # Presses the key; the answers it brought, joined by spaces, or "-" for none.
 press()
 {
@@ -206,13 +235,15 @@ press()
     else
         xdotool key "$key"
     fi
-    if ((expected_count == 0)); then
-        sleep 0.25
-    else
-        wait_until 2 answered_since "$before" "$expected_count"
-    fi
     local got
-    got=$(answers_since "$before" | paste -sd ' ')
+    if ((expected_count == 0)); then
+        xdotool key "$MARKER_KEY"
+        wait_until 20 answered_since "$before" 1
+        got=$(answers_since "$before" | sed '$d' | paste -sd ' ')
+    else
+        wait_until 20 answered_since "$before" "$expected_count"
+        got=$(answers_since "$before" | paste -sd ' ')
+    fi
     echo "${got:--}"
 }
 
@@ -231,7 +262,7 @@ bring_to()
     Riga) xdotool key 2 ;;
     *) return 1 ;;
     esac
-    wait_until 3 answered_since "$before" 1 && wait_until 3 test "$(waiting_for)" == "$prompt"
+    wait_until 20 answered_since "$before" 1 && wait_until 20 test "$(waiting_for)" == "$prompt"
 }
 
 count_answers() { [[ $1 == - || $1 == skip ]] && echo 0 || wc -w <<<"$1"; }
@@ -285,8 +316,9 @@ key_table()
 # The terminal as the shell has it.
 
 # What the terminal sends for these keys with Num Lock off: cursor-key mode (Up), keypad mode
-# (KP_Add in most terminals, Insert in st) and meta mode (Alt+a in xterm).
-PROBE_KEYS=(Up KP_Add Insert alt+a)
+# (KP_Add in most terminals, Insert in st) and meta mode (Alt+a in xterm). The shell's key reader
+# reads up to the x that follows them.
+PROBE_KEYS=(Up KP_Add Insert alt+a x)
 
 look_at_terminal()
 {
@@ -297,7 +329,6 @@ look_at_terminal()
         fail "$label: the key reader did not start"
         return
     fi
-    sleep 0.1
     xdotool key --delay 50 "${PROBE_KEYS[@]}"
     wait_until 10 test -e "$dir/$label.done" || fail "$label: the key reader did not end"
     wait_until 5 shell_prompt_shown
@@ -326,12 +357,22 @@ screen_text()
         local size
         size=$(stat -c %s "$dir/st-io.txt" 2>/dev/null || echo 0)
         run_in_shell "printf '\\033[i'"
-        sleep 0.3
+        # st prints the screen as it reads the request, before the prompt that follows it.
+        wait_until 10 st_printed_since "$size"
         tail -c +$((size + 1)) "$dir/st-io.txt" ;;
     screen)
-        SCREENDIR="$dir/screens" screen -X hardcopy "$dir/screen.txt" && sleep 0.3 && cat "$dir/screen.txt" ;;
+        rm -f "$dir/screen.txt"
+        SCREENDIR="$dir/screens" screen -X hardcopy "$dir/screen.txt" &&
+            wait_until 10 test -s "$dir/screen.txt" && cat "$dir/screen.txt" ;;
     tmux)
         tmux -S "$dir/tmux.socket" capture-pane -p ;;
+    kitty)
+        kitty @ --to "unix:$dir/kitty.socket" get-text ;;
+    xtermjs)
+        # The page writes its screen into screen.txt when the bridge asks it.
+        rm -f "$dir/screen.txt"
+        kill -USR1 "$(cat "$dir/bridge.pid")" &&
+            wait_until 10 test -e "$dir/screen.txt" && cat "$dir/screen.txt" ;;
     *)
         return 1 ;;  # VTE has no way to print its screen
     esac
@@ -416,6 +457,9 @@ one_terminal()
     stop_terminal
     echo "  ($((SECONDS - started)) s)"
 }
+
+# At least a window's height of lines (24) after byte $1 of st's -o file: its printed screen.
+st_printed_since() { (($(tail -c +$(($1 + 1)) "$dir/st-io.txt" | wc -l) >= 24)); }
 
 redrawn_since() { tail -c +$(($1 + 1)) "$log" | grep -aqF 'A B C D E F G H I J'; }
 

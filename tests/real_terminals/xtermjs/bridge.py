@@ -65,7 +65,9 @@ async def main():
         size = json.loads(await socket.recv())
         master, slave = os.openpty()
         set_size(master, size["cols"], size["rows"])
-        child = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+        # What xterm.js's own users set for it.
+        env = dict(os.environ, TERM="xterm-256color")
+        child = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
                                  preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
         output = asyncio.Queue()

@@ -11,6 +11,7 @@ shift
 here=$(cd "$(dirname "$0")" && pwd)
 /usr/bin/python3 "$here/bridge.py" "$dir/xtermjs.port" "$dir/screen.txt" -- "$@" &
 bridge=$!
+echo "$bridge" >"$dir/bridge.pid"
 for _ in $(seq 3000); do
     [[ -s $dir/xtermjs.port ]] && break
     kill -0 "$bridge" 2>/dev/null || exit 1
