@@ -45,17 +45,18 @@ fail()
     failures=$((failures + 1))
 }
 
-# Waits until the command succeeds, polling every 10 ms for at most $1 seconds.
+# Waits until the command succeeds, polling every 10 ms for at most $1 seconds by the clock: on a
+# loaded machine a poll itself can take longer than the pause between two.
 wait_until()
 {
     local limit=$1
     shift
-    local tries=$((limit * 100))
-    while ((tries-- > 0)); do
+    local deadline=$((${EPOCHREALTIME/./} + limit * 1000000))
+    while :; do
         "$@" && return 0
+        ((${EPOCHREALTIME/./} < deadline)) || return 1
         sleep 0.01
     done
-    return 1
 }
 
 # Xvfb takes the first free display number itself and tells it once it listens, so that runs
@@ -171,7 +172,8 @@ start_terminal()
         fail "$name did not start: $(tail -5 "$dir/terminal.err")"
         return 1
     fi
-    window=$(xdotool search --onlyvisible "$search" "$class" 2>/dev/null | tail -1)
+    # Some terminals start the shell before they show their window.
+    wait_until 20 find_window "$search" "$class"
     if [[ -z $window ]]; then
         fail "$name: no window found"
         return 1
@@ -182,6 +184,8 @@ start_terminal()
     wait_until 10 test "$(xdotool getwindowfocus 2>/dev/null)" == "$window" ||
         { fail "$name: its window does not take the focus"; return 1; }
 }
+
+find_window() { window=$(xdotool search --onlyvisible "$1" "$2" 2>/dev/null | tail -1); [[ -n $window ]]; }
 
 shell_prompt_shown() { [[ -s $log ]] && [[ $(tail -c 2 "$log") == '$ ' ]]; }
 
