@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash .ci/install-missing --no-install-recommends cmake g++ faketime xvfb xdotool xterm stterm rxvt-unicode \
-  xfce4-terminal dbus-daemon dbus-x11 screen tmux bsdutils procps kitty libgl1-mesa-dri konsole qterminal \
+  xfce4-terminal dbus-daemon screen tmux bsdutils procps kitty libgl1-mesa-dri konsole qterminal \
   pterm chromium python3 python3-websockets node-xterm
 
 # A build of its own without the tests, which would want GoogleTest.
@@ -17,8 +17,8 @@ cmake --build build-terminals -j2 --target sminatore
 # Groups of about the same length; the heavy ones (kitty's software OpenGL, Chromium) apart.
 groups=(
   "xterm st urxvt screen kitty"
-  "xfce4-terminal tmux konsole"
-  "qterminal pterm xtermjs"
+  "xfce4-terminal tmux konsole pterm"
+  "qterminal xtermjs"
 )
 outputs=$(mktemp -d)
 trap 'rm -rf "$outputs"' EXIT
