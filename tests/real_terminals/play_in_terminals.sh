@@ -382,7 +382,7 @@ screen_text()
     esac
 }
 
-wait_for_status() { wait_until "${2:-10}" test -s "$dir/status" && [[ $(cat "$dir/status") == "$1" ]]; }
+wait_for_status() { wait_until "${2:-30}" test -s "$dir/status" && [[ $(cat "$dir/status") == "$1" ]]; }
 
 start_game()
 {
@@ -445,8 +445,12 @@ one_terminal()
     # The ways out at once.
     start_game && {
         xdotool key ctrl+backslash
-        wait_for_status 131 || fail "Ctrl+\\ did not end the game with 131 ($(cat "$dir/status" 2>/dev/null))"
-        same_terminal_as_before quit "after Ctrl+\\"
+        if wait_for_status 131; then
+            same_terminal_as_before quit "after Ctrl+\\"
+        else
+            fail "Ctrl+\\ did not end the game with 131 ($(cat "$dir/status" 2>/dev/null))"
+            end_lost_game
+        fi
     }
     local signal status
     for signal in TERM:143 HUP:129; do
@@ -454,8 +458,12 @@ one_terminal()
         signal=${signal%:*}
         start_game && {
             kill "-$signal" "$(pgrep -P "$(shell_pid)" | head -1)"
-            wait_for_status "$status" || fail "SIG$signal did not end the game with $status ($(cat "$dir/status" 2>/dev/null))"
-            same_terminal_as_before "sig$signal" "after SIG$signal"
+            if wait_for_status "$status"; then
+                same_terminal_as_before "sig$signal" "after SIG$signal"
+            else
+                fail "SIG$signal did not end the game with $status ($(cat "$dir/status" 2>/dev/null))"
+                end_lost_game
+            fi
         }
     done
     stop_terminal
@@ -464,6 +472,17 @@ one_terminal()
 
 # At least a window's height of lines (24) after byte $1 of st's -o file: its printed screen.
 st_printed_since() { (($(tail -c +$(($1 + 1)) "$dir/st-io.txt" | wc -l) >= 24)); }
+
+# A game that a way out did not end would take the keys of every check after it: it is killed,
+# and the shell's line mode and the terminal's modes put back as the game should have left them.
+end_lost_game()
+{
+    local game
+    game=$(pgrep -P "$(shell_pid)" | head -1)
+    [[ -z $game ]] || kill -KILL "$game"
+    wait_until 20 shell_prompt_shown || return
+    run_in_shell "stty $(cat "$dir/before.stty"); printf '\\033[?1l\\033>\\033[?1049l'"
+}
 
 redrawn_since() { tail -c +$(($1 + 1)) "$log" | grep -aqF 'A B C D E F G H I J'; }
 
