@@ -170,8 +170,11 @@ start_terminal()
         exit 1 ;;
     esac
     mkdir -m 700 "$dir/screens"
-    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" exec setsid "${command[@]}") \
-        >"$dir/terminal.err" 2>&1 &
+    # A command this script starts in the background has SIGINT and SIGQUIT ignored, and a
+    # terminal that does not set them back for its shell passes that on to the game, where
+    # Ctrl+\ would then do nothing: the terminal starts as from a desktop, with both as default.
+    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" \
+        exec env --default-signal=INT,QUIT setsid "${command[@]}") >"$dir/terminal.err" 2>&1 &
     terminal_group=$!
     # VTE terminals are slow to start.
     if ! wait_until 60 test -s "$dir/shell.pid" || ! wait_until 20 shell_prompt_shown; then

@@ -32,6 +32,14 @@ def set_size(fd, cols, rows):
     fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", rows, cols, 0, 0))
 
 
+def take_terminal():
+    """In the command's process: the pseudo-terminal as its controlling terminal, and SIGINT and
+    SIGQUIT as a shell started from a desktop finds them, whatever the bridge was started with."""
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    signal.signal(signal.SIGQUIT, signal.SIG_DFL)
+
+
 async def serve_file(path, headers):
     """The page and xterm.js's modules over plain HTTP; None lets the WebSocket through."""
     if path == "/pty":
@@ -68,7 +76,7 @@ async def main():
         # What xterm.js's own users set for it.
         env = dict(os.environ, TERM="xterm-256color")
         child = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
-                                 preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+                                 preexec_fn=take_terminal)
         os.close(slave)
         output = asyncio.Queue()
 
