@@ -3,8 +3,9 @@
 #
 #   play_in_terminals.sh path/to/sminatore [terminal...]
 #
-# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), and screen and tmux inside xterm; all of
-# them when none is named. In each, an interactive bash (tests/real_terminals/shell.rc) runs under
+# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), screen and tmux inside xterm, kitty, konsole,
+# qterminal, pterm (PuTTY) and xtermjs (xterm.js in Chromium, see xtermjs/); all of them when none
+# is named. Each run starts an X display of its own, so runs side by side do not share keys. In each, an interactive bash (tests/real_terminals/shell.rc) runs under
 # `script`, which hands keys and output through byte for byte and logs what the game writes; the
 # answers the player sees ("N.A.", the letter or digit echoed) are read back from that log. Per
 # terminal:
@@ -15,8 +16,8 @@
 # and after each of them the shell's line mode (stty -g) and what the terminal sends for a
 # cursor key, a keypad key, Insert and Alt+a must be as before the game, so the cursor-key,
 # keypad and meta modes are given back. Where the terminal can print its own screen (xterm, st,
-# urxvt through Media Copy; screen and tmux from their buffers), the shell's screen must be back
-# after the game. Exits 1 if anything differs; KEEP_WORK=1 keeps the logs.
+# urxvt through Media Copy; screen and tmux from their buffers; kitty by remote control; xterm.js
+# from its page), the shell's screen must be back after the game. Exits 1 if anything differs; KEEP_WORK=1 keeps the logs.
 set -uo pipefail
 
 game=$(realpath "$1")
