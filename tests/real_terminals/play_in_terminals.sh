@@ -3,8 +3,9 @@
 #
 #   play_in_terminals.sh path/to/sminatore [terminal...]
 #
-# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), and screen and tmux inside xterm; all of
-# them when none is named. In each, an interactive bash (tests/real_terminals/shell.rc) runs under
+# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), screen and tmux inside xterm, kitty, konsole,
+# qterminal, pterm (PuTTY) and xtermjs (xterm.js in Chromium, see xtermjs/); all of them when none
+# is named. Each run starts an X display of its own, so runs side by side do not share keys. In each, an interactive bash (tests/real_terminals/shell.rc) runs under
 # `script`, which hands keys and output through byte for byte and logs what the game writes; the
 # answers the player sees ("N.A.", the letter or digit echoed) are read back from that log. Per
 # terminal:
@@ -15,15 +16,15 @@
 # and after each of them the shell's line mode (stty -g) and what the terminal sends for a
 # cursor key, a keypad key, Insert and Alt+a must be as before the game, so the cursor-key,
 # keypad and meta modes are given back. Where the terminal can print its own screen (xterm, st,
-# urxvt through Media Copy; screen and tmux from their buffers), the shell's screen must be back
-# after the game. Exits 1 if anything differs; KEEP_WORK=1 keeps the logs.
+# urxvt through Media Copy; screen and tmux from their buffers; kitty by remote control; xterm.js
+# from its page), the shell's screen must be back after the game. Exits 1 if anything differs; KEEP_WORK=1 keeps the logs.
 set -uo pipefail
 
 game=$(realpath "$1")
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 terminals=("$@")
-[[ ${#terminals[@]} -gt 0 ]] || terminals=(xterm st urxvt xfce4-terminal screen tmux)
+[[ ${#terminals[@]} -gt 0 ]] || terminals=(xterm st urxvt xfce4-terminal screen tmux kitty konsole qterminal pterm xtermjs)
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -45,31 +46,36 @@ fail()
     failures=$((failures + 1))
 }
 
-# Waits until the command succeeds, polling every 10 ms for at most $1 seconds.
+# Waits until the command succeeds, polling every 10 ms for at most $1 seconds by the clock: on a
+# loaded machine a poll itself can take longer than the pause between two.
 wait_until()
 {
     local limit=$1
     shift
-    local tries=$((limit * 100))
-    while ((tries-- > 0)); do
+    local deadline=$((${EPOCHREALTIME/./} + limit * 1000000))
+    while :; do
         "$@" && return 0
+        ((${EPOCHREALTIME/./} < deadline)) || return 1
         sleep 0.01
     done
-    return 1
 }
 
+# Xvfb takes the first free display number itself and tells it once it listens, so that runs
+# side by side each get a display of their own.
 start_display()
 {
-    local number
-    for number in $(seq 90 99); do
-        [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && continue
-        Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$number"
-        wait_until 10 xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-        kill "$xvfb_pid" 2>/dev/null
-        xvfb_pid=
-    done
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    if wait_until 30 test -s "$work/display"; then
+        export DISPLAY=":$(head -1 "$work/display")"
+        if wait_until 30 xdotool getdisplaygeometry >/dev/null 2>&1; then
+            # A key missing from the keymap xdotool maps onto a spare keycode for the one press
+            # and takes away again, and a busy terminal can read the keymap in between: the keys
+            # of keys.txt that the US keymap lacks get keycodes of their own before any terminal
+            # starts.
+            xmodmap -e "keycode 247 = egrave Egrave" && return 0
+        fi
+    fi
     echo "no X display could be started: $(cat "$work/xvfb.log")" >&2
     exit 1
 }
@@ -91,12 +97,13 @@ stop_terminal()
         [[ -z $shell ]] || kill -HUP "$shell" $(ps -o ppid= -p "$shell") 2>/dev/null
         SCREENDIR="$dir/screens" screen -X quit >/dev/null 2>&1
         kill -TERM -- "-$terminal_group" 2>/dev/null
-        sleep 0.5
-        kill -KILL -- "-$terminal_group" 2>/dev/null
+        wait_until 10 group_gone "$terminal_group" || kill -KILL -- "-$terminal_group" 2>/dev/null
         [[ ! -S $dir/tmux.socket ]] || tmux -S "$dir/tmux.socket" kill-server 2>/dev/null
         terminal_group=
     fi
 }
+
+group_gone() { ! kill -0 -- "-$1" 2>/dev/null; }
 
 start_terminal()
 {
@@ -105,7 +112,7 @@ start_terminal()
     log="$dir/log"
     mkdir -p "$dir/home"
     local inner=(script -q -f -O "$log" -c "bash --noprofile --rcfile '$here/shell.rc' -i")
-    local command class
+    local command class search=--classname
     case $name in
     xterm)
         # Media Copy (CSI i) prints the screen into screen.txt.
@@ -136,28 +143,59 @@ start_terminal()
     tmux)
         command=(xterm -geometry 80x24 -e tmux -S "$dir/tmux.socket" -f /dev/null new-session "${inner[@]}")
         class=xterm ;;
+    kitty)
+        # No OpenGL but Mesa's software one under Xvfb. Its remote control reads the screen back.
+        command=(env LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o linux_display_server=x11
+                 -o initial_window_width=80c -o initial_window_height=24c -o remember_window_size=no
+                 -o allow_remote_control=yes --listen-on "unix:$dir/kitty.socket" "${inner[@]}")
+        class=kitty ;;
+    konsole)
+        command=(dbus-run-session -- konsole --separate --hide-menubar --hide-tabbar
+                 -p TerminalColumns=80 -p TerminalRows=24 -e "${inner[@]}")
+        class=konsole ;;
+    qterminal)
+        # Its -e takes one string, which it splits on spaces itself.
+        { echo '#!/bin/bash'; printf 'exec'; printf ' %q' "${inner[@]}"; echo; } >"$dir/inner.sh"
+        chmod +x "$dir/inner.sh"
+        command=(dbus-run-session -- qterminal -e "$dir/inner.sh")
+        class=qterminal ;;
+    pterm)
+        command=(pterm -geometry 80x24 -e "${inner[@]}")
+        class=pterm ;;
+    xtermjs)
+        command=("$here/xtermjs/start.sh" "$dir" "${inner[@]}")
+        search=--class
+        class=xtermjs ;;
     *)
         echo "unknown terminal $name" >&2
         exit 1 ;;
     esac
     mkdir -m 700 "$dir/screens"
-    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" exec setsid "${command[@]}") \
-        >"$dir/terminal.err" 2>&1 &
+    # A command this script starts in the background has SIGINT and SIGQUIT ignored, and a
+    # terminal that does not set them back for its shell passes that on to the game, where
+    # Ctrl+\ would then do nothing: the terminal starts as from a desktop, with both as default.
+    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" \
+        exec env --default-signal=INT,QUIT setsid "${command[@]}") >"$dir/terminal.err" 2>&1 &
     terminal_group=$!
     # VTE terminals are slow to start.
     if ! wait_until 60 test -s "$dir/shell.pid" || ! wait_until 20 shell_prompt_shown; then
         fail "$name did not start: $(tail -5 "$dir/terminal.err")"
         return 1
     fi
-    window=$(xdotool search --onlyvisible --classname "$class" 2>/dev/null | tail -1)
+    # Some terminals start the shell before they show their window.
+    wait_until 20 find_window "$search" "$class"
     if [[ -z $window ]]; then
         fail "$name: no window found"
         return 1
     fi
     xdotool mousemove --window "$window" 100 100
+    # With no window manager the focus is ours to give, and stays.
     xdotool windowfocus --sync "$window" 2>/dev/null
-    sleep 0.3
+    wait_until 10 test "$(xdotool getwindowfocus 2>/dev/null)" == "$window" ||
+        { fail "$name: its window does not take the focus"; return 1; }
 }
+
+find_window() { window=$(xdotool search --onlyvisible "$1" "$2" 2>/dev/null | tail -1); [[ -n $window ]]; }
 
 shell_prompt_shown() { [[ -s $log ]] && [[ $(tail -c 2 "$log") == '$ ' ]]; }
 
@@ -195,6 +233,11 @@ waiting_for() { tail -c 2000 "$log" | tr '\r\033' '\n\n' | grep -aoE '(Colonna|R
 
 log_size() { stat -c %s "$log"; }
 
+# A key refused at both prompts in every terminal. Pressed after a key that must bring no
+# answer, its own answer tells that the game has read the key before it: keys reach the terminal,
+# and their bytes the game, in the order pressed.
+MARKER_KEY=x
+
 # Presses the key; the answers it brought, joined by spaces, or "-" for none.
 press()
 {
@@ -206,13 +249,15 @@ press()
     else
         xdotool key "$key"
     fi
-    if ((expected_count == 0)); then
-        sleep 0.25
-    else
-        wait_until 2 answered_since "$before" "$expected_count"
-    fi
     local got
-    got=$(answers_since "$before" | paste -sd ' ')
+    if ((expected_count == 0)); then
+        xdotool key "$MARKER_KEY"
+        wait_until 20 answered_since "$before" 1
+        got=$(answers_since "$before" | sed '$d' | paste -sd ' ')
+    else
+        wait_until 20 answered_since "$before" "$expected_count"
+        got=$(answers_since "$before" | paste -sd ' ')
+    fi
     echo "${got:--}"
 }
 
@@ -231,7 +276,7 @@ bring_to()
     Riga) xdotool key 2 ;;
     *) return 1 ;;
     esac
-    wait_until 3 answered_since "$before" 1 && wait_until 3 test "$(waiting_for)" == "$prompt"
+    wait_until 20 answered_since "$before" 1 && wait_until 20 test "$(waiting_for)" == "$prompt"
 }
 
 count_answers() { [[ $1 == - || $1 == skip ]] && echo 0 || wc -w <<<"$1"; }
@@ -285,8 +330,9 @@ key_table()
 # The terminal as the shell has it.
 
 # What the terminal sends for these keys with Num Lock off: cursor-key mode (Up), keypad mode
-# (KP_Add in most terminals, Insert in st) and meta mode (Alt+a in xterm).
-PROBE_KEYS=(Up KP_Add Insert alt+a)
+# (KP_Add in most terminals, Insert in st) and meta mode (Alt+a in xterm). The shell's key reader
+# reads up to the x that follows them.
+PROBE_KEYS=(Up KP_Add Insert alt+a x)
 
 look_at_terminal()
 {
@@ -297,7 +343,6 @@ look_at_terminal()
         fail "$label: the key reader did not start"
         return
     fi
-    sleep 0.1
     xdotool key --delay 50 "${PROBE_KEYS[@]}"
     wait_until 10 test -e "$dir/$label.done" || fail "$label: the key reader did not end"
     wait_until 5 shell_prompt_shown
@@ -326,18 +371,28 @@ screen_text()
         local size
         size=$(stat -c %s "$dir/st-io.txt" 2>/dev/null || echo 0)
         run_in_shell "printf '\\033[i'"
-        sleep 0.3
+        # st prints the screen as it reads the request, before the prompt that follows it.
+        wait_until 10 st_printed_since "$size"
         tail -c +$((size + 1)) "$dir/st-io.txt" ;;
     screen)
-        SCREENDIR="$dir/screens" screen -X hardcopy "$dir/screen.txt" && sleep 0.3 && cat "$dir/screen.txt" ;;
+        rm -f "$dir/screen.txt"
+        SCREENDIR="$dir/screens" screen -X hardcopy "$dir/screen.txt" &&
+            wait_until 10 test -s "$dir/screen.txt" && cat "$dir/screen.txt" ;;
     tmux)
         tmux -S "$dir/tmux.socket" capture-pane -p ;;
+    kitty)
+        kitty @ --to "unix:$dir/kitty.socket" get-text ;;
+    xtermjs)
+        # The page writes its screen into screen.txt when the bridge asks it.
+        rm -f "$dir/screen.txt"
+        kill -USR1 "$(cat "$dir/bridge.pid")" &&
+            wait_until 10 test -e "$dir/screen.txt" && cat "$dir/screen.txt" ;;
     *)
         return 1 ;;  # VTE has no way to print its screen
     esac
 }
 
-wait_for_status() { wait_until "${2:-10}" test -s "$dir/status" && [[ $(cat "$dir/status") == "$1" ]]; }
+wait_for_status() { wait_until "${2:-30}" test -s "$dir/status" && [[ $(cat "$dir/status") == "$1" ]]; }
 
 start_game()
 {
@@ -400,8 +455,12 @@ one_terminal()
     # The ways out at once.
     start_game && {
         xdotool key ctrl+backslash
-        wait_for_status 131 || fail "Ctrl+\\ did not end the game with 131 ($(cat "$dir/status" 2>/dev/null))"
-        same_terminal_as_before quit "after Ctrl+\\"
+        if wait_for_status 131; then
+            same_terminal_as_before quit "after Ctrl+\\"
+        else
+            fail "Ctrl+\\ did not end the game with 131 ($(cat "$dir/status" 2>/dev/null))"
+            end_lost_game
+        fi
     }
     local signal status
     for signal in TERM:143 HUP:129; do
@@ -409,12 +468,30 @@ one_terminal()
         signal=${signal%:*}
         start_game && {
             kill "-$signal" "$(pgrep -P "$(shell_pid)" | head -1)"
-            wait_for_status "$status" || fail "SIG$signal did not end the game with $status ($(cat "$dir/status" 2>/dev/null))"
-            same_terminal_as_before "sig$signal" "after SIG$signal"
+            if wait_for_status "$status"; then
+                same_terminal_as_before "sig$signal" "after SIG$signal"
+            else
+                fail "SIG$signal did not end the game with $status ($(cat "$dir/status" 2>/dev/null))"
+                end_lost_game
+            fi
         }
     done
     stop_terminal
     echo "  ($((SECONDS - started)) s)"
+}
+
+# At least a window's height of lines (24) after byte $1 of st's -o file: its printed screen.
+st_printed_since() { (($(tail -c +$(($1 + 1)) "$dir/st-io.txt" | wc -l) >= 24)); }
+
+# A game that a way out did not end would take the keys of every check after it: it is killed,
+# and the shell's line mode and the terminal's modes put back as the game should have left them.
+end_lost_game()
+{
+    local game
+    game=$(pgrep -P "$(shell_pid)" | head -1)
+    [[ -z $game ]] || kill -KILL "$game"
+    wait_until 20 shell_prompt_shown || return
+    run_in_shell "stty $(cat "$dir/before.stty"); printf '\\033[?1l\\033>\\033[?1049l'"
 }
 
 redrawn_since() { tail -c +$(($1 + 1)) "$log" | grep -aqF 'A B C D E F G H I J'; }
