@@ -161,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"meta reset", "\x1b[?1036;2$y", Answer::META_NOT_SET},
                       AnswerCase{"meta not known", "\x1b[?1036;0$y", Answer::META_NOT_SET},
                       AnswerCase{"another mode", "\x1b[?1035;1$y", Answer::NONE},
-                      AnswerCase{"device attributes, xterm", "\x1b[?64;1;2;6;9;15;18;21;22c",
+                      AnswerCase{"device attributes, xterm", "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",
                                  Answer::DEVICE_ATTRIBUTES},
                       AnswerCase{"device attributes, Linux console", "\x1b[?6c", Answer::DEVICE_ATTRIBUTES},
                       AnswerCase{"secondary device attributes", "\x1b[>41;379;0c", Answer::NONE}),

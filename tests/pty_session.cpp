@@ -29,7 +29,8 @@ int ms_left(Clock::time_point deadline)
 
 // The game's questions, and a device attributes answer as xterm gives it.
 const std::string QUESTIONS = "\x1b[?1036$p\x1b[c";
-const std::string DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;18;21;22c";
+// As xterm answers, the longest answer of the terminals tried.
+const std::string DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
 
 void send_due_answers(GameRun& run)
 {

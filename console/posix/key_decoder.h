@@ -5,8 +5,9 @@
 
 #include "../common/pc_keys.h"
 
-// Enough for the longest sequence any terminal sends for one key; longer ones are dropped.
-constexpr int MAX_KEY_BYTES = 32;
+// Enough for the longest sequence a terminal sends for one key or as an answer (xterm's device
+// attributes take 35 bytes); longer ones are dropped.
+constexpr int MAX_KEY_BYTES = 64;
 
 // The terminal's answers to the game's questions, which come in among the keys.
 enum class Answer {
