@@ -26,6 +26,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 terminals=("$@")
 [[ ${#terminals[@]} -gt 0 ]] || terminals=(xterm st urxvt xfce4-terminal screen tmux kitty konsole qterminal pterm xtermjs)
 
+clock=$("$here/../worked_clock.sh") || exit 1
 work=$(mktemp -d)
 xvfb_pid=
 terminal_group=
@@ -174,7 +175,7 @@ start_terminal()
     # A command this script starts in the background has SIGINT and SIGQUIT ignored, and a
     # terminal that does not set them back for its shell passes that on to the game, where
     # Ctrl+\ would then do nothing: the terminal starts as from a desktop, with both as default.
-    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" \
+    (cd "$dir" && HOME="$dir/home" SCREENDIR="$dir/screens" WORK="$dir" GAME="$game" CLOCK="$clock" \
         exec env --default-signal=INT,QUIT setsid "${command[@]}") >"$dir/terminal.err" 2>&1 &
     terminal_group=$!
     # VTE terminals are slow to start.

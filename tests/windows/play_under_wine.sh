@@ -27,11 +27,10 @@ source "$(dirname "$0")/wine_prefix.sh"
 # The second and the field of the clock at 1000000000 and the cells still covered after H4, as
 # the C++ tests describe them (B a bomb, . an empty cell, digits counts).
 worked_field="$(dirname "$0")/../worked_field.h"
-seed=$(sed -n 's/.*WORKED_SEED = \([0-9]*\);/\1/p' "$worked_field")
-[[ -n $seed ]] || fail "cannot read the clock's second from $worked_field"
+clock=$("$(dirname "$0")/../worked_clock.sh") || fail "cannot read the clock's second"
 libfaketime=$(dpkg -L libfaketime | grep '/libfaketimeMT\.so' | head -1)
 [[ -n $libfaketime ]] || fail "libfaketime not found"
-FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=$(date -u -d "@$seed" '+%Y-%m-%d %H:%M:%S')"
+FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=$clock"
               FAKETIME_DONT_FAKE_MONOTONIC=1)
 
 mapfile -t FIELD < <(grep -o '"[.B0-9]\{10\}"' "$worked_field" | tr -d '"')
