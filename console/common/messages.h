@@ -12,24 +12,57 @@ constexpr char NO_TERMINAL_MESSAGE[] = "sminatore: serve un terminale da cui leg
 constexpr char CANNOT_WRITE[] = "impossibile scrivere sullo standard output";
 constexpr char CANNOT_PREPARE[] = "impossibile preparare il terminale";
 
-// Why.
-constexpr char DISK_FULL[] = "disco pieno";
-constexpr char PIPE_CLOSED[] = "pipe chiusa";
-constexpr char NOT_OPEN[] = "descrittore chiuso";
-constexpr char DEVICE_ERROR[] = "errore del dispositivo";
-constexpr char TOO_MANY_FILES[] = "troppi file aperti";
+// Why, in words where the player can act on it; any other reason is told by its number.
+enum class Why { DISK_FULL, PIPE_CLOSED, NOT_OPEN, DEVICE_ERROR, TOO_MANY_FILES, OTHER };
+
+inline const char* in_words(Why why)
+{
+    switch (why) {
+    case Why::DISK_FULL:
+        return "disco pieno";
+    case Why::PIPE_CLOSED:
+        return "pipe chiusa";
+    case Why::NOT_OPEN:
+        return "descrittore chiuso";
+    case Why::DEVICE_ERROR:
+        return "errore del dispositivo";
+    case Why::TOO_MANY_FILES:
+        return "troppi file aperti";
+    case Why::OTHER:
+        break;
+    }
+    return nullptr;
+}
+
+// What a platform's error number means in those words.
+struct ErrorReason {
+    long error;
+    Why why;
+};
+
+template <int N>
+Why reason(const ErrorReason (&known)[N], long error)
+{
+    for (const ErrorReason& each : known) {
+        if (each.error == error) {
+            return each.why;
+        }
+    }
+    return Why::OTHER;
+}
 
 struct FailureMessage {
     char text[160];
     int length;
 };
 
-// why null: the system's error number stands in for it.
-inline FailureMessage failure_message(const char* what, const char* why, long error)
+// error: the system's number for it.
+inline FailureMessage failure_message(const char* what, Why why, long error)
 {
     FailureMessage message{};
-    const int formatted = why != nullptr
-                              ? std::snprintf(message.text, sizeof message.text, "sminatore: %s (%s).\n", what, why)
+    const char* const words = in_words(why);
+    const int formatted = words != nullptr
+                              ? std::snprintf(message.text, sizeof message.text, "sminatore: %s (%s).\n", what, words)
                               : std::snprintf(message.text, sizeof message.text, "sminatore: %s (errore %ld).\n",
                                               what, error);
     const int room = static_cast<int>(sizeof message.text) - 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "key_codes.h"
+#include "messages.h"
 
 // ---- What each platform gives the shared part.
 
@@ -40,8 +41,8 @@ void write_error(const char* text, int length);
 // ---- What the shared part gives the platforms: the ways out with a message, each after
 // giving the terminal back.
 
-// "sminatore: <what> (<why>)." with status 1; why null: the system's error number stands in.
-[[noreturn]] void leave(const char* what, const char* why, long error);
+// "sminatore: <what> (<why>)." with status 1.
+[[noreturn]] void leave(const char* what, Why why, long error);
 
 // The program needs a terminal to read keys from and has none.
 [[noreturn]] void leave_without_terminal();

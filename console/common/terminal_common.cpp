@@ -143,7 +143,7 @@ int read_key()
     }
 }
 
-void leave(const char* what, const char* why, long error)
+void leave(const char* what, Why why, long error)
 {
     give_terminal_back();
     const FailureMessage message = failure_message(what, why, error);

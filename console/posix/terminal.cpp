@@ -53,6 +53,13 @@ constexpr int SEQUENCE_WAIT_MS = 100;
 // back: a terminal that answers nothing, a serial line, costs this once.
 constexpr int ANSWER_WAIT_MS = 1000;
 
+// The errors a player can act on.
+constexpr ErrorReason ERROR_REASONS[] = {
+    {ENOSPC, Why::DISK_FULL}, {EDQUOT, Why::DISK_FULL}, {EFBIG, Why::DISK_FULL},
+    {EPIPE, Why::PIPE_CLOSED}, {EBADF, Why::NOT_OPEN}, {EIO, Why::DEVICE_ERROR},
+    {EMFILE, Why::TOO_MANY_FILES}, {ENFILE, Why::TOO_MANY_FILES},
+};
+
 // Signals whose default action ends the program and that may come from outside: held back but
 // while the game waits, then answered by giving the terminal back and ending by the same signal.
 constexpr int ENDING_SIGNALS[] = {
@@ -453,27 +460,6 @@ Woken wait_for(int fd, bool writing, long long deadline)
     }
 }
 
-const char* reason(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return DISK_FULL;
-    case EPIPE:
-        return PIPE_CLOSED;
-    case EBADF:
-        return NOT_OPEN;
-    case EIO:
-        return DEVICE_ERROR;
-    case EMFILE:
-    case ENFILE:
-        return TOO_MANY_FILES;
-    default:
-        return nullptr;
-    }
-}
-
 [[noreturn]] void cannot_write(int error)
 {
     // The terminal has hung up, as a read would soon tell too.
@@ -485,7 +471,7 @@ const char* reason(int error)
     if (error == EPIPE && !ignored(SIGPIPE)) {
         end_by_signal(SIGPIPE);
     }
-    leave(CANNOT_WRITE, reason(error), error);
+    leave(CANNOT_WRITE, reason(ERROR_REASONS, error), error);
 }
 
 // The terminal named by fd, opened anew, so that making it non-blocking changes nothing for the
@@ -544,14 +530,14 @@ void take_console()
 {
     // With standard output closed, the game could only play blind.
     if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
-        leave(CANNOT_WRITE, NOT_OPEN, EBADF);
+        leave(CANNOT_WRITE, Why::NOT_OPEN, EBADF);
     }
     do {
         terminal.fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (terminal.fd < 0 && errno == EINTR);
     terminal.fd = above_standard_ones(terminal.fd);
     if (terminal.fd < 0 && (errno == EMFILE || errno == ENFILE)) {
-        leave(CANNOT_PREPARE, TOO_MANY_FILES, errno);
+        leave(CANNOT_PREPARE, Why::TOO_MANY_FILES, errno);
     }
     if (terminal.fd < 0 || tcgetattr(terminal.fd, &terminal.mode_as_found) != 0) {
         leave_without_terminal();

@@ -35,24 +35,13 @@ struct Console {
 
 Console console;
 
-const char* reason(DWORD error)
-{
-    switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return DISK_FULL;
-    // Windows has no signal for a pipe that nobody reads: it is told like any other failure.
-    case ERROR_BROKEN_PIPE:
-    case ERROR_NO_DATA:
-        return PIPE_CLOSED;
-    case ERROR_INVALID_HANDLE:
-        return NOT_OPEN;
-    case ERROR_WRITE_FAULT:
-        return DEVICE_ERROR;
-    default:
-        return nullptr;
-    }
-}
+// The errors a player can act on. Windows has no signal for a pipe that nobody reads: it is told
+// like any other failure.
+constexpr ErrorReason ERROR_REASONS[] = {
+    {ERROR_DISK_FULL, Why::DISK_FULL},     {ERROR_HANDLE_DISK_FULL, Why::DISK_FULL},
+    {ERROR_BROKEN_PIPE, Why::PIPE_CLOSED}, {ERROR_NO_DATA, Why::PIPE_CLOSED},
+    {ERROR_INVALID_HANDLE, Why::NOT_OPEN}, {ERROR_WRITE_FAULT, Why::DEVICE_ERROR},
+};
 
 // What "cls" does: blanks the whole screen buffer in its current colours and puts the cursor at
 // the top left, which also brings the window back to the top.
@@ -135,10 +124,10 @@ int write_some(const char* bytes, int length)
     DWORD put = 0;
     if (!WriteFile(console.output, bytes, static_cast<DWORD>(length), &put, nullptr)) {
         const DWORD error = GetLastError();
-        leave(CANNOT_WRITE, reason(error), static_cast<long>(error));
+        leave(CANNOT_WRITE, reason(ERROR_REASONS, static_cast<long>(error)), static_cast<long>(error));
     }
     if (put == 0) {
-        leave(CANNOT_WRITE, reason(ERROR_WRITE_FAULT), ERROR_WRITE_FAULT);
+        leave(CANNOT_WRITE, Why::DEVICE_ERROR, ERROR_WRITE_FAULT);
     }
     return static_cast<int>(put);
 }
