@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+a, modifyOtherKeys", "\x1b[27;3;97~", {'a'}},
                       Case{"Alt+Shift+j, CSI u", "\x1b[106;4u", {'J'}},
                       Case{"Alt+Shift+j, modifyOtherKeys", "\x1b[27;4;74~", {'J'}},
+                      Case{"Alt+a with Caps Lock", "\x1b[97;67u", {'A'}},
+                      Case{"Alt+Shift+a with Caps Lock", "\x1b[97;68u", {'a'}},
                       Case{"plain letter, CSI u", "\x1b[101u", {'e'}},
                       Case{"Ctrl+C, CSI u", "\x1b[99;5u", {3}},
                       Case{"Ctrl+C, modifyOtherKeys", "\x1b[27;5;99~", {3}},
@@ -190,8 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"euro sign, CSI u", "\x1b[8364u", {0xE2}},
                       Case{"kitty's keypad 7", "\x1b[57406u", {'7'}},
                       Case{"kitty's keypad Enter", "\x1b[57414u", {13}},
+                      Case{"kitty's keypad separator", "\x1b[57416u", {','}},
                       Case{"kitty's Caps Lock is no key", "\x1b[57358u", {}},
                       Case{"beyond Unicode is no key", "\x1b[1114112u", {}},
+                      Case{"a surrogate is no key", "\x1b[55296u", {}},
                       Case{"three numbers in another form", "\x1b[28;5;97~", {}}),
     case_name<Case>);
 

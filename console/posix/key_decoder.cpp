@@ -129,23 +129,30 @@ Parameters read_parameters(const unsigned char* bytes, int length)
 }
 
 // The keypad as kitty's keyboard protocol names it, from its 0 key on: the characters it types.
-constexpr char KITTY_KEYPAD[] = "0123456789./*-+\r=";
+constexpr char KITTY_KEYPAD[] = "0123456789./*-+\r=,";
 constexpr long KITTY_KEYPAD_FIRST = 57399;
 // Where that protocol's keys without a character lie (Unicode's private use area).
 constexpr long PRIVATE_USE_FIRST = 0xE000;
 constexpr long PRIVATE_USE_LAST = 0xF8FF;
+// Halves of UTF-16 pairs, no characters of their own.
+constexpr long SURROGATE_FIRST = 0xD800;
+constexpr long SURROGATE_LAST = 0xDFFF;
+// The protocol also reports Caps Lock among the modifiers.
+constexpr int MOD_CAPS_LOCK = 64;
 
 // A character key as terminals report it with its modifiers (CSI u, modifyOtherKeys): Alt adds
-// nothing, Shift makes a letter upper case, and Ctrl makes the control code the PC gives.
+// nothing, Shift or Caps Lock (not both) makes a letter upper case, and Ctrl makes the control
+// code the PC gives.
 Found character_key(int consumed, long code, int modifiers)
 {
     if (code >= KITTY_KEYPAD_FIRST && code < KITTY_KEYPAD_FIRST + static_cast<long>(sizeof KITTY_KEYPAD) - 1) {
         return character(consumed, KITTY_KEYPAD[code - KITTY_KEYPAD_FIRST]);
     }
-    if (code <= 0 || code > 0x10FFFF || (code >= PRIVATE_USE_FIRST && code <= PRIVATE_USE_LAST)) {
+    if (code <= 0 || code > 0x10FFFF || (code >= PRIVATE_USE_FIRST && code <= PRIVATE_USE_LAST) ||
+        (code >= SURROGATE_FIRST && code <= SURROGATE_LAST)) {
         return nothing(consumed);
     }
-    if ((modifiers & MOD_SHIFT) != 0 && code >= 'a' && code <= 'z') {
+    if (((modifiers & MOD_SHIFT) != 0) != ((modifiers & MOD_CAPS_LOCK) != 0) && code >= 'a' && code <= 'z') {
         code -= 'a' - 'A';
     }
     if ((modifiers & MOD_CTRL) != 0 && ((code >= '@' && code <= '_') || (code >= 'a' && code <= 'z'))) {
