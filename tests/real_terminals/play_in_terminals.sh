@@ -62,10 +62,11 @@ wait_until()
 }
 
 # Xvfb takes the first free display number itself and tells it once it listens, so that runs
-# side by side each get a display of their own.
+# side by side each get a display of their own. Without -noreset it would start afresh, keymap
+# and all, each time its last client leaves, as xmodmap below is.
 start_display()
 {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     if wait_until 30 test -s "$work/display"; then
         export DISPLAY=":$(head -1 "$work/display")"
@@ -74,7 +75,7 @@ start_display()
             # and takes away again, and a busy terminal can read the keymap in between: the keys
             # of keys.txt that the US keymap lacks get keycodes of their own before any terminal
             # starts.
-            xmodmap -e "keycode 247 = egrave Egrave" && return 0
+            xmodmap -e "keycode 247 = egrave Egrave" && xmodmap -pke | grep -q '^keycode 247 = egrave' && return 0
         fi
     fi
     echo "no X display could be started: $(cat "$work/xvfb.log")" >&2
