@@ -39,7 +39,6 @@ struct Case {
     std::vector<int> codes;
 };
 
-
 class Keys : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Keys, Decode) { EXPECT_EQ(codes_of(GetParam().bytes), GetParam().codes) << GetParam().what; }
@@ -140,7 +139,6 @@ struct AnswerCase {
     std::string bytes;
     Answer answer;
 };
-
 
 class Answers : public ::testing::TestWithParam<AnswerCase> {};
 

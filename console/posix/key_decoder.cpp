@@ -265,9 +265,13 @@ Scan scan_sequence(const unsigned char* bytes, int length, Form form)
     return {Scanned::UNFINISHED, length, intermediates};
 }
 
-// ESC and a letter with nothing after it is Alt with that letter.
-Found unfinished(const unsigned char* bytes, int length, bool more_may_follow)
+// A sequence that reached no final byte: broken, no key so far; cut short, not complete yet, or
+// no key once nothing more can come; ESC and a letter with nothing after it, Alt with that letter.
+Found not_final(const Scan& scan, const unsigned char* bytes, int length, bool more_may_follow)
 {
+    if (scan.how == Scanned::BROKEN) {
+        return nothing(scan.at);
+    }
     if (more_may_follow && length < MAX_KEY_BYTES) {
         return need_more();
     }
@@ -297,13 +301,8 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
     }
     const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
     const Scan scan = scan_sequence(bytes, length, private_marker ? Form::CSI_PRIVATE : Form::CSI);
-    switch (scan.how) {
-    case Scanned::UNFINISHED:
-        return unfinished(bytes, length, more_may_follow);
-    case Scanned::BROKEN:
-        return nothing(scan.at);  // what came so far was no key
-    case Scanned::FINAL:
-        break;
+    if (scan.how != Scanned::FINAL) {
+        return not_final(scan, bytes, length, more_may_follow);
     }
     if (private_marker) {
         return private_sequence(bytes, scan.at + 1);
@@ -315,13 +314,8 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
 Found decode_ss3(const unsigned char* bytes, int length, bool more_may_follow)
 {
     const Scan scan = scan_sequence(bytes, length, Form::SS3);
-    switch (scan.how) {
-    case Scanned::UNFINISHED:
-        return unfinished(bytes, length, more_may_follow);
-    case Scanned::BROKEN:
-        return nothing(scan.at);
-    case Scanned::FINAL:
-        break;
+    if (scan.how != Scanned::FINAL) {
+        return not_final(scan, bytes, length, more_may_follow);
     }
     const int consumed = scan.at + 1;
     const int final_byte = bytes[scan.at];

@@ -3,11 +3,12 @@
 #
 #   play_in_terminals.sh path/to/sminatore [terminal...]
 #
-# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), screen and tmux inside xterm, kitty, konsole,
-# qterminal, pterm (PuTTY) and xtermjs (xterm.js in Chromium, see xtermjs/); all of them when none
-# is named. Each run starts an X display of its own, so runs side by side do not share keys. In each, an interactive bash (tests/real_terminals/shell.rc) runs under
-# `script`, which hands keys and output through byte for byte and logs what the game writes; the
-# answers the player sees ("N.A.", the letter or digit echoed) are read back from that log. Per
+# Terminals: xterm, st, urxvt, xfce4-terminal (VTE), screen and tmux inside xterm, kitty,
+# konsole, qterminal, pterm (PuTTY) and xtermjs (xterm.js in Chromium, see xtermjs/); all of them
+# when none is named. Each run starts an X display of its own, so runs side by side do not share
+# keys. In each, an interactive bash (tests/real_terminals/shell.rc) runs under `script`, which
+# hands keys and output through byte for byte and logs what the game writes; the answers the
+# player sees ("N.A.", the letter or digit echoed) are read back from that log. Per
 # terminal:
 #   - every key of keys.txt at both prompts, against what the player must see;
 #   - a window resize mid-game, which must draw the screen again, and the game to its end;
@@ -17,7 +18,8 @@
 # cursor key, a keypad key, Insert and Alt+a must be as before the game, so the cursor-key,
 # keypad and meta modes are given back. Where the terminal can print its own screen (xterm, st,
 # urxvt through Media Copy; screen and tmux from their buffers; kitty by remote control; xterm.js
-# from its page), the shell's screen must be back after the game. Exits 1 if anything differs; KEEP_WORK=1 keeps the logs.
+# from its page), the shell's screen must be back after the game. Exits 1 if anything differs;
+# KEEP_WORK=1 keeps the logs.
 set -uo pipefail
 
 game=$(realpath "$1")

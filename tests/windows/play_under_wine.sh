@@ -24,15 +24,14 @@ source "$(dirname "$0")/wine_prefix.sh"
 # libfaketime itself rather than its faketime wrapper, which waits for every process started
 # under it (Wine's services too) and names its semaphores after its process id, so that one left
 # behind by a killed run can stop a later one from starting.
-# The second and the field of the clock at 1000000000 and the cells still covered after H4, as
-# the C++ tests describe them (B a bomb, . an empty cell, digits counts).
-worked_field="$(dirname "$0")/../worked_field.h"
 clock=$("$(dirname "$0")/../worked_clock.sh") || fail "cannot read the clock's second"
 libfaketime=$(dpkg -L libfaketime | grep '/libfaketimeMT\.so' | head -1)
 [[ -n $libfaketime ]] || fail "libfaketime not found"
-FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=$clock"
-              FAKETIME_DONT_FAKE_MONOTONIC=1)
+FROZEN_CLOCK=(env "LD_PRELOAD=$libfaketime" "FAKETIME=$clock" FAKETIME_DONT_FAKE_MONOTONIC=1)
 
+# The field of the clock at 1000000000 and the cells still covered after H4, as the C++ tests
+# describe them (B a bomb, . an empty cell, digits counts).
+worked_field="$(dirname "$0")/../worked_field.h"
 mapfile -t FIELD < <(grep -o '"[.B0-9]\{10\}"' "$worked_field" | tr -d '"')
 AFTER_H4_HIDDEN=$(sed -n 's/.*COVERED_AFTER_H4 = "\(.*\)";/\1/p' "$worked_field")
 [[ ${#FIELD[@]} -eq 10 && -n $AFTER_H4_HIDDEN ]] || fail "cannot read the field from $worked_field"
