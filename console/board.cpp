@@ -1,6 +1,6 @@
 #include "board.h"
 
-#include "terminal.h"
+#include "console.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "terminal.h"
+#include "console.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "board.h"
 #include "input.h"
 #include "screens.h"
-#include "terminal.h"
+#include "console.h"
 
 int main()
 {

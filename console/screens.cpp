@@ -2,7 +2,7 @@
 
 #include "../rules/grid.h"
 #include "board.h"
-#include "terminal.h"
+#include "console.h"
 
 void end_game(const char* word)
 {

@@ -9,7 +9,7 @@
 #include "console/board.h"
 #include "console/input.h"
 #include "console/screens.h"
-#include "console/terminal.h"
+#include "console/console.h"
 #include "case_name.h"
 #include "fake_terminal.h"
 #include "worked_field.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "console/common/platform.h"
-#include "console/terminal.h"
+#include "console/console.h"
 
 namespace {
 std::deque<int> keys;
@@ -25,13 +25,11 @@ std::string take_output()
     return taken;
 }
 
-void take_console() {}
-
-bool output_is_terminal() { return true; }
+Failure take_console() { return NO_FAILURE; }
 
 const char* clear_terminal() { return "<clear>"; }
 
-int write_some(const char* bytes, int length)
+int write_some(const char* bytes, int length, Failure&)
 {
     output.append(bytes, static_cast<size_t>(length));
     return length;

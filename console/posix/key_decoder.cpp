@@ -16,6 +16,7 @@ struct Found {
 };
 
 Found need_more() { return {0, KEY_NONE, 0, 0, Answer::NONE}; }
+Found report_begun() { return {0, KEY_NONE, 0, 0, Answer::BEGUN}; }
 Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, Answer::NONE}; }
 Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, Answer::NONE}; }
 Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE}; }
@@ -230,7 +231,7 @@ enum class Form {
     SS3,          // ESC O: digits and ';' at most, then the final byte
 };
 
-enum class Scanned { FINAL, BROKEN, UNFINISHED };
+enum class Scanned { FINAL, BROKEN, UNFINISHED, TOO_LONG };
 
 struct Scan {
     Scanned how;
@@ -246,7 +247,7 @@ Scan scan_sequence(const unsigned char* bytes, int length, Form form)
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
         if (i >= MAX_KEY_BYTES) {
-            return {Scanned::BROKEN, i, intermediates};
+            return {form == Form::CSI_PRIVATE ? Scanned::TOO_LONG : Scanned::BROKEN, i, intermediates};
         }
         const bool parameter = form == Form::SS3 ? (byte >= '0' && byte <= '9') || byte == ';'
                                                  : byte >= 0x30 && byte <= 0x3F && !intermediates;
@@ -278,6 +279,23 @@ Found not_final(const Scan& scan, const unsigned char* bytes, int length, bool m
     return length == 2 ? character(2, bytes[1]) : nothing(length);
 }
 
+// A sequence with a private marker: a terminal's report, never a key, however slowly or
+// however long it comes. Cut short when nothing more can come, it is dropped whole.
+Found private_report(const Scan& scan, const unsigned char* bytes, int length, bool more_may_follow)
+{
+    switch (scan.how) {
+    case Scanned::FINAL:
+        return private_sequence(bytes, scan.at + 1);
+    case Scanned::BROKEN:
+        return nothing(scan.at);
+    case Scanned::TOO_LONG:
+        return answer(scan.at - REPORT_HEAD, Answer::GOES_ON);
+    case Scanned::UNFINISHED:
+        break;
+    }
+    return more_may_follow ? report_begun() : nothing(length);
+}
+
 // Two terminals put a letter right after ESC [: the Linux console its F1..F5 (ESC [ [ A ..
 // ESC [ [ E), and qterminal its keypad 5 with Num Lock off (ESC [ O E, an SS3 key's capital
 // behind ESC [). The same ESC [ O alone is a terminal's report that the window lost the focus.
@@ -301,11 +319,11 @@ Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
     }
     const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
     const Scan scan = scan_sequence(bytes, length, private_marker ? Form::CSI_PRIVATE : Form::CSI);
+    if (private_marker) {
+        return private_report(scan, bytes, length, more_may_follow);
+    }
     if (scan.how != Scanned::FINAL) {
         return not_final(scan, bytes, length, more_may_follow);
-    }
-    if (private_marker) {
-        return private_sequence(bytes, scan.at + 1);
     }
     return scan.intermediates ? nothing(scan.at + 1) : decode_csi_final(scan.at + 1, bytes + 2, scan.at - 2, bytes[scan.at]);
 }

@@ -7,14 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../terminal.h"
+#include "../console.h"
 #include "messages.h"
 #include "platform.h"
 
 namespace {
-
-// Into a file or a pipe, a form feed parts the screens, as the PC console's own clearing does.
-constexpr char FORM_FEED[] = "\f";
 
 // The current screen from the bytes that cleared it; before them, a tail of the last screen not
 // sent yet. A whole screen fits many times over; a player refused thousands of times can
@@ -31,10 +28,22 @@ Output output;
 
 int second_code = -1;  // of a cursor or function key, handed out on the next call
 
+[[noreturn]] void leave(const Failure& failure)
+{
+    give_terminal_back();
+    const FailureMessage message = failure_message(failure);
+    write_error(message.text, message.length);
+    std::_Exit(1);
+}
+
 void send_output()
 {
     while (output.sent < output.length) {
-        const int written = write_some(output.bytes + output.sent, output.length - output.sent);
+        Failure failure = NO_FAILURE;
+        const int written = write_some(output.bytes + output.sent, output.length - output.sent, failure);
+        if (written < 0) {
+            leave(failure);
+        }
         output.sent = written > 0 ? output.sent + written : output.screen;
     }
 }
@@ -88,7 +97,10 @@ void close_console()
 
 void open_console()
 {
-    take_console();
+    const Failure failure = take_console();
+    if (failure.what != nullptr) {
+        leave(failure);
+    }
     std::atexit(close_console);
 }
 
@@ -97,7 +109,7 @@ void clear_screen()
     // Keeps only what is still to be sent of the last screen: it goes out with the new one.
     output.screen = output.sent;
     drop_before_screen();
-    const char* clearing = output_is_terminal() ? clear_terminal() : FORM_FEED;
+    const char* clearing = clear_terminal();
     if (*clearing == '\0') {
         output.length = 0;  // cleared already: what was still to be sent would be wiped at once
     }
@@ -138,22 +150,7 @@ int read_key()
             output.sent = output.screen;
             break;
         case Input::GONE:
-            leave_without_terminal();
+            leave(NO_TERMINAL);
         }
     }
-}
-
-void leave(const char* what, Why why, long error)
-{
-    give_terminal_back();
-    const FailureMessage message = failure_message(what, why, error);
-    write_error(message.text, message.length);
-    std::_Exit(1);
-}
-
-void leave_without_terminal()
-{
-    give_terminal_back();
-    write_error(NO_TERMINAL_MESSAGE, sizeof NO_TERMINAL_MESSAGE - 1);
-    std::_Exit(1);
 }

@@ -1,0 +1,44 @@
+// What the game changes on the terminal, and the changing back: the modes, the screen, the key
+// modes and the questions asked of the terminal. Giving back may be called from a fault's
+// handler, so it is async-signal-safe.
+#pragma once
+
+#include <csignal>
+#include <termios.h>
+
+#include "../common/platform.h"
+
+struct TerminalState {
+    int fd = -1;  // /dev/tty, where keys come from
+    termios mode_as_found{};
+    termios game_mode{};
+    bool output_is_terminal = false;  // the game's screen goes to a terminal
+    bool keys_on_output = false;      // the very terminal keys come from: its key modes are set
+    bool asked = false;               // the questions have gone out, once for the whole game
+    volatile sig_atomic_t game_mode_on = 0;
+    volatile sig_atomic_t game_screen_on = 0;
+    volatile sig_atomic_t meta_was_set = 0;  // as the terminal answered; unset without an answer
+};
+
+extern TerminalState terminal;
+
+// Opens the terminal keys come from, and makes standard output, when it is a terminal, the
+// game's own non-blocking opening of it.
+Failure open_terminal();
+
+// The game's mode on the terminal: tcsetattr's result, errno set on failure.
+int set_game_mode();
+
+// The game's screen and key modes, if they are not there. True when the questions went out with
+// them, the first time.
+bool put_screen_on();
+
+// True once the terminal has hung up: nothing more can be read from it or written to it.
+bool hung_up();
+
+// Gives back what the game changed; a second call does nothing.
+void give_back_now();
+
+// False, with errno saying why, when not every byte could be written. A full output, also one
+// that another program made non-blocking, is waited for.
+bool write_all(int fd, const char* bytes, int length);
