@@ -1,6 +1,8 @@
 #include "key_decoder.h"
 
+#include <climits>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -13,14 +15,16 @@ struct Found {
     int modifiers;  // with key
     int character;  // 1..255 for a key that types one, else 0
     Answer answer;  // for bytes that are no key
+    bool on_keypad; // key is a cursor key of the numeric keypad
 };
 
-Found need_more() { return {0, KEY_NONE, 0, 0, Answer::NONE}; }
-Found report_begun() { return {0, KEY_NONE, 0, 0, Answer::BEGUN}; }
-Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, Answer::NONE}; }
-Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, Answer::NONE}; }
-Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE}; }
-Found answer(int consumed, Answer what) { return {consumed, KEY_NONE, 0, 0, what}; }
+Found need_more() { return {0, KEY_NONE, 0, 0, Answer::NONE, false}; }
+Found report_begun() { return {0, KEY_NONE, 0, 0, Answer::BEGUN, false}; }
+Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, Answer::NONE, false}; }
+Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, Answer::NONE, false}; }
+Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE, false}; }
+Found keypad_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE, true}; }
+Found answer(int consumed, Answer what) { return {consumed, KEY_NONE, 0, 0, what, false}; }
 
 // A sequence with a private marker is no key; it may be the answer to one of the game's
 // questions: CSI ? 1036 ; n $ y for "meta sends escape", CSI ? ... c for the device attributes.
@@ -105,33 +109,68 @@ int keypad_character(int letter)
     }
 }
 
+// Up to three fields parted by ';'. kitty's protocol parts each into sub-fields with ':': the key,
+// its shifted key and its base-layout key; the modifiers and the event type; the code points of
+// the text the key types, as many as it has.
+constexpr int FIELDS = 3;
+constexpr int SUBFIELDS[FIELDS] = {3, 2, INT_MAX};
+constexpr int KEPT_SUBFIELDS = 3;
+
+// Where a sub-field's number is kept. Only the text's first code point is used: those from its
+// third on share the last slot, each read over the one before.
+int slot(int sub) { return sub < KEPT_SUBFIELDS ? sub : KEPT_SUBFIELDS - 1; }
+
+// kitty's event types; a sequence without one is a press.
+constexpr int EVENT_PRESS = 1;
+constexpr int EVENT_REPEAT = 2;
+
 struct Parameters {
-    bool valid;     // "", "n", "n;m" or "n;m;c": what keys send; anything else belongs to no key
-    int count;      // numbers given
-    int first;      // -1 when absent
-    int modifiers;  // xterm bits, 0 when absent
-    int third;      // the character of xterm's modifyOtherKeys form, -1 when absent
+    bool valid;       // digits, ';' and ':' where keys put them; anything else belongs to no key
+    int count;        // fields given
+    int first;        // the key's number, -1 when absent
+    bool alternates;  // the key's number has sub-fields, which only CSI u gives
+    int shifted;      // the key with Shift as kitty tells it, -1 when absent
+    int modifiers;    // xterm bits, 0 when absent
+    int event;        // EVENT_PRESS when absent
+    int third;        // modifyOtherKeys' character, or the first code point of kitty's text; -1 when absent
 };
 
 Parameters read_parameters(const unsigned char* bytes, int length)
 {
-    int values[3] = {-1, -1, -1};
-    int index = 0;
+    constexpr Parameters INVALID = {false, 0, -1, false, -1, 0, EVENT_PRESS, -1};
+    int values[FIELDS][KEPT_SUBFIELDS] = {{-1, -1, -1}, {-1, -1, -1}, {-1, -1, -1}};
+    int field = 0;
+    int sub = 0;
+    bool alternates = false;
     for (int i = 0; i < length; ++i) {
-        if (bytes[i] == ';' && index < 2) {
-            ++index;
-        } else if (bytes[i] >= '0' && bytes[i] <= '9' && values[index] < 1000000) {
-            values[index] = (values[index] < 0 ? 0 : values[index] * 10) + (bytes[i] - '0');
+        int& value = values[field][slot(sub)];
+        if (bytes[i] == ';' && field < FIELDS - 1) {
+            ++field;
+            sub = 0;
+        } else if (bytes[i] == ':' && sub < SUBFIELDS[field] - 1) {
+            alternates = alternates || field == 0;
+            ++sub;
+            values[field][slot(sub)] = -1;
+        } else if (bytes[i] >= '0' && bytes[i] <= '9' && value < 1000000) {
+            value = (value < 0 ? 0 : value * 10) + (bytes[i] - '0');
         } else {
-            return {false, 0, -1, 0, -1};
+            return INVALID;
         }
     }
-    return {true, length == 0 ? 0 : index + 1, values[0], values[1] > 1 ? values[1] - 1 : 0, values[2]};
+    Parameters p = {true, length == 0 ? 0 : field + 1, values[0][0], alternates, values[0][1], 0, 0, values[2][0]};
+    p.modifiers = values[1][0] > 1 ? values[1][0] - 1 : 0;
+    p.event = values[1][1] < 0 ? EVENT_PRESS : values[1][1];
+    return p;
 }
 
-// The keypad as kitty's keyboard protocol names it, from its 0 key on: the characters it types.
+// The keypad as kitty's keyboard protocol names it, from its 0 key on: the characters it types,
+// then right after them (from 57417) its cursor keys, which it sends with Num Lock off.
 constexpr char KITTY_KEYPAD[] = "0123456789./*-+\r=,";
 constexpr long KITTY_KEYPAD_FIRST = 57399;
+constexpr long KITTY_KEYPAD_CURSOR_FIRST = KITTY_KEYPAD_FIRST + static_cast<long>(sizeof KITTY_KEYPAD) - 1;
+constexpr PcKey KITTY_KEYPAD_CURSOR_KEYS[] = {KEY_LEFT, KEY_RIGHT, KEY_UP,  KEY_DOWN,   KEY_PGUP,
+                                              KEY_PGDN, KEY_HOME,  KEY_END, KEY_INSERT, KEY_DELETE};
+constexpr long KITTY_KEYPAD_END = KITTY_KEYPAD_CURSOR_FIRST + static_cast<long>(std::size(KITTY_KEYPAD_CURSOR_KEYS));
 // Where that protocol's keys without a character lie (Unicode's private use area).
 constexpr long PRIVATE_USE_FIRST = 0xE000;
 constexpr long PRIVATE_USE_LAST = 0xF8FF;
@@ -141,20 +180,22 @@ constexpr long SURROGATE_LAST = 0xDFFF;
 // The protocol also reports Caps Lock among the modifiers.
 constexpr int MOD_CAPS_LOCK = 64;
 
+bool ascii_letter(long code) { return (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z'); }
+
 // A character key as terminals report it with its modifiers (CSI u, modifyOtherKeys): Alt adds
-// nothing, Shift or Caps Lock (not both) makes a letter upper case, and Ctrl makes the control
-// code the PC gives.
+// nothing, Shift makes a letter upper case, Caps Lock then turns a letter's case over (so with
+// Shift it is lower case again), and Ctrl makes the control code the PC gives.
 Found character_key(int consumed, long code, int modifiers)
 {
-    if (code >= KITTY_KEYPAD_FIRST && code < KITTY_KEYPAD_FIRST + static_cast<long>(sizeof KITTY_KEYPAD) - 1) {
-        return character(consumed, KITTY_KEYPAD[code - KITTY_KEYPAD_FIRST]);
-    }
     if (code <= 0 || code > 0x10FFFF || (code >= PRIVATE_USE_FIRST && code <= PRIVATE_USE_LAST) ||
         (code >= SURROGATE_FIRST && code <= SURROGATE_LAST)) {
         return nothing(consumed);
     }
-    if (((modifiers & MOD_SHIFT) != 0) != ((modifiers & MOD_CAPS_LOCK) != 0) && code >= 'a' && code <= 'z') {
+    if ((modifiers & MOD_SHIFT) != 0 && code >= 'a' && code <= 'z') {
         code -= 'a' - 'A';
+    }
+    if ((modifiers & MOD_CAPS_LOCK) != 0 && ascii_letter(code)) {
+        code ^= 'a' - 'A';
     }
     if ((modifiers & MOD_CTRL) != 0 && ((code >= '@' && code <= '_') || (code >= 'a' && code <= 'z'))) {
         code &= 0x1F;  // Ctrl+C is 3, Ctrl+\\ 28, Ctrl+Z 26
@@ -166,6 +207,34 @@ Found character_key(int consumed, long code, int modifiers)
     // Ctrl+@ and Ctrl+Space: no character, and 0 would pose as a prefix.
     return code == 0 ? nothing(consumed) : character(consumed, character_code(static_cast<unsigned long>(code)));
 }
+
+// A key in kitty's CSI u form. The keypad's keys have numbers of their own, whatever the layout.
+// Otherwise what the key typed is best told by its text, when the terminal sends it (flag 16): it
+// has Shift, Caps Lock and the keyboard's layout applied already (Shift+1 is "!" on most
+// layouts, but no rule here could know that); only Ctrl is left to make its control code. A
+// text of several code points (a letter and its accent) is one key press, its first. Without a
+// text, the shifted key (flag 4) is what Shift makes of the key on this layout. The base-layout
+// key names the key on a US keyboard, not what it types, and is not read.
+Found kitty_key(int consumed, const Parameters& p)
+{
+    if (p.first >= KITTY_KEYPAD_FIRST && p.first < KITTY_KEYPAD_CURSOR_FIRST) {
+        return character(consumed, KITTY_KEYPAD[p.first - KITTY_KEYPAD_FIRST]);
+    }
+    if (p.first >= KITTY_KEYPAD_CURSOR_FIRST && p.first < KITTY_KEYPAD_END) {
+        return keypad_key(consumed, KITTY_KEYPAD_CURSOR_KEYS[p.first - KITTY_KEYPAD_CURSOR_FIRST], p.modifiers);
+    }
+    if (p.third >= 0) {
+        return character_key(consumed, p.third, p.modifiers & MOD_CTRL);
+    }
+    if (p.shifted >= 0 && (p.modifiers & MOD_SHIFT) != 0) {
+        return character_key(consumed, p.shifted, p.modifiers & ~MOD_SHIFT);
+    }
+    return character_key(consumed, p.first, p.modifiers);
+}
+
+// A key is typed when pressed and again on each repeat, not when let go; an event type the
+// protocol does not name is taken for no key.
+bool pressed(const Parameters& p) { return p.event == EVENT_PRESS || p.event == EVENT_REPEAT; }
 
 // rxvt and the Linux console send Shift+F3 to Shift+F10 as the VT220's F13 to F20.
 PcKey shifted_tilde_key(int number)
@@ -195,8 +264,14 @@ Found decode_tilde(int consumed, const Parameters& p, int modifiers)
 Found decode_csi_final(int consumed, const unsigned char* parameters, int length, int final_byte)
 {
     const Parameters p = read_parameters(parameters, length);
-    if (!p.valid) {
-        return nothing(consumed);  // a terminal's report or a private sequence, not a key
+    if (!p.valid || !pressed(p)) {
+        return nothing(consumed);  // a terminal's report or a private sequence, or a key let go
+    }
+    if (final_byte == 'u') {
+        return kitty_key(consumed, p);
+    }
+    if (p.alternates) {
+        return nothing(consumed);
     }
     const int modifiers = p.modifiers;
     // xterm's modifyOtherKeys: CSI 27 ; modifiers ; character ~. Nothing else has three numbers.
@@ -204,7 +279,6 @@ Found decode_csi_final(int consumed, const unsigned char* parameters, int length
         return final_byte == '~' && p.first == 27 ? character_key(consumed, p.third, modifiers) : nothing(consumed);
     }
     switch (final_byte) {
-    case 'u': return character_key(consumed, p.first, modifiers);  // CSI character ; modifiers u
     case '~': return decode_tilde(consumed, p, modifiers);
     case '$': return decode_tilde(consumed, p, modifiers | MOD_SHIFT);
     case '^': return decode_tilde(consumed, p, modifiers | MOD_CTRL);
@@ -440,7 +514,7 @@ KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow
     }
     const Found found = find_key(bytes, length, more_may_follow);
     if (found.key != KEY_NONE) {
-        return {found.consumed, pc_key_codes(found.key, found.modifiers), Answer::NONE};
+        return {found.consumed, pc_key_codes(found.key, found.modifiers, found.on_keypad), Answer::NONE};
     }
     if (found.character != 0) {
         return {found.consumed, {1, {found.character, 0}}, Answer::NONE};
