@@ -27,16 +27,20 @@ int ms_left(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// The game's questions, and a device attributes answer as xterm gives it.
+// The game's questions.
 const std::string QUESTIONS = "\x1b[?1036$p\x1b[c";
-// As xterm answers, the longest answer of the terminals tried.
-const std::string DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
 
 void send_due_answers(GameRun& run)
 {
-    if (!run.answers.empty() && Clock::now() >= run.answers_due) {
-        type_keys(run, run.answers);
-        run.answers.clear();
+    while (!run.answers.empty() && Clock::now() >= run.answers_due) {
+        const size_t count = run.terminal.answer_byte_ms > 0 ? 1 : run.answers.size();
+        std::string bytes = run.answers.substr(0, count);
+        run.answers.erase(0, count);
+        if (run.answers.empty()) {
+            bytes += run.terminal.keys_behind_answers;
+        }
+        type_keys(run, bytes);
+        run.answers_due = Clock::now() + std::chrono::milliseconds(run.terminal.answer_byte_ms);
     }
 }
 
@@ -45,7 +49,7 @@ void note_questions(GameRun& run)
 {
     for (size_t at; (at = run.output.find(QUESTIONS, run.questions_seen)) != std::string::npos;) {
         run.questions_seen = at + QUESTIONS.size();
-        run.answers += run.terminal.meta_answer + (run.terminal.answers_device_attributes ? DEVICE_ATTRIBUTES : "");
+        run.answers += run.terminal.meta_answer + run.terminal.device_attributes;
         run.answers_due = Clock::now() + std::chrono::milliseconds(run.terminal.answer_delay_ms);
     }
     send_due_answers(run);
@@ -290,6 +294,18 @@ bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms)
         return out.size() >= 2 && (out.compare(out.size() - 2, 2, ": ") == 0 || out.compare(out.size() - 2, 2, "!!") == 0);
     };
     while (run.output.size() <= length || !waits_again()) {
+        if (ms_left(deadline) == 0) {
+            return false;
+        }
+        read_some(run, ms_left(deadline));
+    }
+    return true;
+}
+
+bool wait_for_answers_sent(GameRun& run, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (run.questions_seen == 0 || !run.answers.empty()) {
         if (ms_left(deadline) == 0) {
             return false;
         }

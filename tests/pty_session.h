@@ -10,6 +10,8 @@
 
 const std::string META_SET = "\x1b[?1036;1$y";
 const std::string META_RESET = "\x1b[?1036;2$y";
+// The device attributes as xterm answers them, the longest answer of the terminals tried.
+const std::string XTERM_DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
 
 struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
@@ -30,11 +32,15 @@ struct GameOptions {
     // game is stopped; see count_stops.
     bool resume_at_once = false;
     // How the terminal answers the game's questions, as xterm by default: what "meta sends
-    // escape" is set to ("": no answer, as tmux, screen and st give), the device attributes or
-    // nothing at all (a serial line), and after how long (a slow terminal, a long link).
+    // escape" is set to ("": no answer, as tmux, screen and st give), the device attributes ("":
+    // none, as a serial line answers nothing), after how long (a slow terminal, a long link),
+    // and a byte at a time at that pace (0: at once, in one write), as a slow line brings them.
     std::string meta_answer = META_RESET;
-    bool answers_device_attributes = true;
+    std::string device_attributes = XTERM_DEVICE_ATTRIBUTES;
     int answer_delay_ms = 0;
+    int answer_byte_ms = 0;
+    // Typed right behind the answers, in the same write as their last byte.
+    std::string keys_behind_answers;
 };
 
 struct GameRun {
@@ -68,6 +74,9 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 500
 
 // Reads output until there is more than length of it, and the game waits for a key again.
 bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms = 5000);
+
+// Reads output until the terminal has sent all its answers, or the time runs out. True if so.
+bool wait_for_answers_sent(GameRun& run, int timeout_ms = 5000);
 
 // Reads output until it holds the text anywhere, or the time runs out. True if it came.
 bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms = 5000);

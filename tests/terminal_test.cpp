@@ -207,37 +207,55 @@ TEST_P(WaysOut, EndAtOnceByTheSameSignalWithTheTerminalGivenBack)
 
 INSTANTIATE_TEST_SUITE_P(Signals, WaysOut, ::testing::ValuesIn(ways_out()), case_name<WayOut>);
 
-// A terminal slow to answer, or that answers only the device attributes (tmux, screen, st), or
-// nothing at all (a serial line), with the game ended or stopped a few milliseconds after its
-// first screen, before the answers have come: they are waited for and taken, so that none
-// reaches the shell, and "meta sends escape" goes back as the terminal said it was.
+// However the terminal answers the game's questions: late, or only the device attributes
+// (tmux, screen, st), or nothing at all (a serial line), or at once with a key, Ctrl+\ or
+// Ctrl+Z right behind the answers, or a byte at a time on a slow line, or with a report longer
+// than any key: the answers are never keys, and none is lost or reaches the shell, so that
+// "meta sends escape" goes back as the terminal said it was. An ending comes a few milliseconds
+// after the first screen, before late answers have come; the game waits for them when it ends,
+// and takes them after fg when it stops, since a stop must not wait.
 struct Answering {
     const char* what;
     std::string meta_answer;
-    bool answers_device_attributes;
+    std::string device_attributes;
     int delay_ms;
+    int byte_ms;
+    bool ending_behind;  // the ending's keys in the same write as the answers, or its signal after them
 };
 
 struct Ending {
     const char* what;
-    std::string keys;  // typed
-    int signal_number;  // or sent
-    int status;         // -1: stopped
+    std::string keys;         // typed
+    int signal_number;        // or sent
+    int status;               // -1: stopped, then continued and played out with
+    std::string after_stop;   // these keys
+    std::string shown;        // after the first screen, for an ending that is no stop
+    std::vector<std::string> columns;  // the columns taken
 };
 
+// As long as the longest a terminal might send; no key is.
+const std::string LONG_DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28;" + std::string(58, '1') + "c";
+
 const Answering ANSWERINGS[] = {
-    {"SetIn60ms", META_SET, true, 60},
-    {"SetIn300ms", META_SET, true, 300},
-    {"OnlyDeviceAttributes", "", true, 30},
-    {"Nothing", "", false, 0},
+    {"SetIn60ms", META_SET, XTERM_DEVICE_ATTRIBUTES, 60, 0, false},
+    {"SetIn300ms", META_SET, XTERM_DEVICE_ATTRIBUTES, 300, 0, false},
+    {"OnlyDeviceAttributes", "", XTERM_DEVICE_ATTRIBUTES, 30, 0, false},
+    {"Nothing", "", "", 0, 0, false},
+    {"SetAtOnce", META_SET, XTERM_DEVICE_ATTRIBUTES, 0, 0, false},
+    {"ResetAtOnce", META_RESET, XTERM_DEVICE_ATTRIBUTES, 0, 0, false},
+    {"NotKnownAtOnce", "\x1b[?1036;0$y", XTERM_DEVICE_ATTRIBUTES, 0, 0, false},
+    {"SetAtOnceEndingBehind", META_SET, XTERM_DEVICE_ATTRIBUTES, 0, 0, true},
+    {"SetAByteEvery6msEndingBehind", META_SET, XTERM_DEVICE_ATTRIBUTES, 0, 6, true},
+    {"SetAndA93ByteReportEndingBehind", META_SET, LONG_DEVICE_ATTRIBUTES, 0, 0, true},
 };
 
 const Ending ENDINGS[] = {
-    {"PlayedOut", "e0zq", 0, 0},
-    {"CtrlBackslash", "\x1c", 0, 128 + SIGQUIT},
-    {"Terminated", "", SIGTERM, 128 + SIGTERM},
-    {"Interrupted", "", SIGINT, 128 + SIGINT},
-    {"CtrlZ", "\x1a", 0, -1},
+    {"PlayedOut", "e0zq", 0, 0, "", LOSING_END, {"e"}},
+    {"CtrlBackslash", "\x1c", 0, 128 + SIGQUIT, "", "", {}},
+    {"Terminated", "", SIGTERM, 128 + SIGTERM, "", "", {}},
+    {"Interrupted", "", SIGINT, 128 + SIGINT, "", "", {}},
+    {"CtrlZ", "\x1a", 0, -1, "e0zq", "", {"e"}},
+    {"KeyThenCtrlZ", "h\x1a", 0, -1, "0e0zq", "", {"h", "e"}},
 };
 
 class LateAnswers : public Terminal, public ::testing::WithParamInterface<std::tuple<Answering, Ending>> {};
@@ -248,23 +266,44 @@ TEST_P(LateAnswers, AreTakenBeforeTheTerminalGoesBack)
     const Ending& ending = std::get<1>(GetParam());
     GameOptions options;
     options.meta_answer = answering.meta_answer;
-    options.answers_device_attributes = answering.answers_device_attributes;
+    options.device_attributes = answering.device_attributes;
     options.answer_delay_ms = answering.delay_ms;
+    options.answer_byte_ms = answering.byte_ms;
+    if (answering.ending_behind) {
+        options.keys_behind_answers = ending.keys;
+    }
     run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    type_keys(run, ending.keys);
+    if (answering.ending_behind) {
+        ASSERT_TRUE(wait_for_answers_sent(run));
+    } else {
+        type_keys(run, ending.keys);
+    }
     if (ending.signal_number != 0) {
         kill(run.game, ending.signal_number);
     }
+    const std::string given_back = answering.meta_answer == META_SET ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF;
     if (ending.status < 0) {
         ASSERT_EQ(wait_for_stop(run), SIGTSTP);
+        EXPECT_TRUE(mode_restored());
+        // Answers that had come by then have been taken.
+        if (answering.ending_behind) {
+            EXPECT_EQ(run.output.substr(run.output.size() - std::min(run.output.size(), given_back.size())), given_back);
+        }
+        kill(run.game, SIGCONT);
+        ASSERT_TRUE(wait_for_output_holding(run, GAME_SCREEN_BACK_ON));
+        type_keys(run, ending.after_stop);
+        EXPECT_EQ(wait_for_exit(run), 0);
     } else {
         EXPECT_EQ(wait_for_exit(run), ending.status);
+        EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + ending.shown) + given_back);
     }
     EXPECT_TRUE(mode_restored());
     EXPECT_EQ(unread_input(run), "");
-    const std::string given_back = answering.meta_answer == META_SET ? GAME_SCREEN_OFF_META_SET : GAME_SCREEN_OFF;
     EXPECT_EQ(run.output.substr(run.output.size() - std::min(run.output.size(), given_back.size())), given_back);
+    std::vector<std::string> columns = column_answers(run.output);
+    columns.erase(std::remove(columns.begin(), columns.end(), ""), columns.end());  // questions not answered yet
+    EXPECT_EQ(columns, ending.columns);
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, LateAnswers,
@@ -337,66 +376,49 @@ TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
     EXPECT_TRUE(mode_restored());
 }
 
-struct MetaAnswer {
+// A closed window, a dropped connection: the terminal is gone, which the game may learn from a
+// read before the hang-up signal arrives. It ends as that signal does, writing nothing more to
+// the dead terminal; with the signal ignored, as under nohup, it says so and ends with 1.
+struct Hanging {
     const char* what;
-    std::string answer;  // the terminal's answer to the game's question
-    bool killed;         // the game ends by SIGTERM rather than by playing it out
-    std::string given_back;
+    bool ignore_hangup;
+    bool alone;
+    int status;
+    std::string message;
 };
 
+const Hanging HANGINGS[] = {
+    {"UnderAShell", false, false, 128 + SIGHUP, ""},
+    {"SessionLeader", false, true, 128 + SIGHUP, ""},
+    {"IgnoredUnderAShell", true, false, 1, "sminatore: serve un terminale da cui leggere i tasti.\n"},
+    {"IgnoredSessionLeader", true, true, 1, "sminatore: serve un terminale da cui leggere i tasti.\n"},
+};
 
-class MetaSetting : public Terminal, public ::testing::WithParamInterface<MetaAnswer> {};
+class HangUp : public Terminal, public ::testing::WithParamInterface<Hanging> {};
 
-// The answer is no key, and the game leaves "meta sends escape" as the terminal said it was.
-TEST_P(MetaSetting, ComesBackAsTheTerminalSaidItWas)
-{
-    GameOptions options;
-    options.meta_answer = GetParam().answer;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
-    type_keys(run, "e");
-    ASSERT_TRUE(wait_for_output(run, on_terminal("e" + prompt("Riga"))));
-    if (GetParam().killed) {
-        kill(run.game, SIGTERM);
-        EXPECT_EQ(wait_for_exit(run), 128 + SIGTERM);
-        EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "e" + prompt("Riga")) + GetParam().given_back);
-    } else {
-        type_keys(run, "0zq");
-        EXPECT_EQ(wait_for_exit(run), 0);
-        EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + LOSING_END) + GetParam().given_back);
-    }
-    EXPECT_TRUE(mode_restored());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Terminal, MetaSetting,
-    ::testing::Values(MetaAnswer{"Set", META_SET, false, GAME_SCREEN_OFF_META_SET},
-                      MetaAnswer{"SetThenTerminated", META_SET, true, GAME_SCREEN_OFF_META_SET},
-                      MetaAnswer{"Reset", META_RESET, false, GAME_SCREEN_OFF},
-                      MetaAnswer{"NotKnown", "\x1b[?1036;0$y", false, GAME_SCREEN_OFF}),
-    case_name<MetaAnswer>);
-
-class HangUp : public Terminal, public ::testing::WithParamInterface<Switch> {};
-
-// With the hang-up signal ignored, as under nohup, the game learns it from the terminal itself.
-TEST_P(HangUp, WithTheSignalIgnoredEndsWithOneAndSaysSo)
+TEST_P(HangUp, EndsAsItsSignalWithNothingMoreWritten)
 {
     const std::string errors = temporary_file("hangup.err");
+    const std::string writes = temporary_file("hangup.writes");
     GameOptions options;
-    options.ignore_hangup = true;
-    options.alone = GetParam().on;
+    options.ignore_hangup = GetParam().ignore_hangup;
+    options.alone = GetParam().alone;
     options.stderr_file = errors;
+    options.trace_writes_to = writes;
     run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
     hang_up(run);
-    EXPECT_EQ(wait_for_exit(run), 1);
-    EXPECT_EQ(read_file(errors), "sminatore: serve un terminale da cui leggere i tasti.\n");
+    EXPECT_EQ(wait_for_exit(run), GetParam().status);
+    EXPECT_EQ(read_file(errors), GetParam().message);
+    // Each write to the terminal after it went away would fail with EIO.
+    const std::string traced = read_file(writes);
+    EXPECT_NE(traced.find("write(1, "), std::string::npos);
+    EXPECT_EQ(traced.find("EIO"), std::string::npos) << traced;
     unlink(errors.c_str());
+    unlink(writes.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Terminal, HangUp,
-                         ::testing::Values(Switch{"UnderAShell", false}, Switch{"SessionLeader", true}),
-                         case_name<Switch>);
+INSTANTIATE_TEST_SUITE_P(Terminal, HangUp, ::testing::ValuesIn(HANGINGS), case_name<Hanging>);
 
 // Where the game cannot play or cannot show its screens, it must not go on blind: it ends, with
 // the terminal as found, and says on standard error (the terminal here) what failed.
