@@ -92,6 +92,8 @@ std::string fixed_clock(std::uint32_t seed)
 }
 
 const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
+// The sanitizer runtime must not object to faketime's library coming first.
+const char* const SANITIZER_OPTIONS = "verify_asan_link_order=0:allow_user_segv_handler=1";
 
 // The game as the player's shell would run it: in a process group of its own, in the
 // foreground of the terminal, with its parent in the same session (or, alone, as the leader of
@@ -143,8 +145,7 @@ const char* const FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1";
     // The sanitizer runtime must not object to faketime's library coming first, and its leak
     // check cannot run under strace.
     setenv("ASAN_OPTIONS",
-           options.trace_writes_to.empty() ? "verify_asan_link_order=0:allow_user_segv_handler=1"
-                                           : "verify_asan_link_order=0:allow_user_segv_handler=1:detect_leaks=0",
+           options.trace_writes_to.empty() ? SANITIZER_OPTIONS : (std::string(SANITIZER_OPTIONS) + ":detect_leaks=0").c_str(),
            1);
     setenv("TZ", "UTC", 1);
     // The clock stands still for the field, but the game's waits must still run out.
@@ -214,6 +215,14 @@ void report(int fd, int value)
     }
 }
 
+// A shell's games are its own to end (a process id of -1 would be every process).
+void kill_game(const GameRun& run)
+{
+    if (run.game > 0) {
+        kill(run.game, SIGKILL);
+    }
+}
+
 } // namespace
 
 const char* game_binary()
@@ -246,6 +255,38 @@ GameRun start_game(std::uint32_t seed, const GameOptions& options)
     }
     run.game = game;
     return run;
+}
+
+GameRun start_shell()
+{
+    GameRun run;
+    const winsize size = {24, 80, 0, 0};
+    if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0) {
+        std::abort();
+    }
+    tcgetattr(run.slave, &run.mode_before);
+    run.pid = fork();
+    if (run.pid == 0) {
+        close(run.master);
+        setsid();
+        ioctl(run.slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd < 3; ++fd) {
+            dup2(run.slave, fd);
+        }
+        close_range(3, ~0U, 0);
+        setenv("PS1", "$ ", 1);
+        setenv("TERM", "xterm", 1);
+        unsetenv("PROMPT_COMMAND");
+        execlp("bash", "bash", "--norc", "--noprofile", "-i", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return run;
+}
+
+std::string game_command(std::uint32_t seed)
+{
+    return std::string("LD_PRELOAD='") + FAKETIME_LIBRARY + "' FAKETIME='" + fixed_clock(seed) +
+           "' FAKETIME_DONT_FAKE_MONOTONIC=1 TZ=UTC ASAN_OPTIONS=" + SANITIZER_OPTIONS + " " + game_binary();
 }
 
 void type_keys(GameRun& run, const std::string& bytes)
@@ -339,7 +380,7 @@ int wait_for_exit(GameRun& run, int timeout_ms)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (ms_left(deadline) == 0) {
-            kill(run.game, SIGKILL);
+            kill_game(run);
             kill(run.pid, SIGKILL);
             waitpid(run.pid, &status, 0);
             run.pid = -1;
@@ -478,7 +519,7 @@ void hang_up(GameRun& run)
 void close_run(GameRun& run)
 {
     if (run.pid > 0) {
-        kill(run.game, SIGKILL);
+        kill_game(run);
         kill(run.pid, SIGKILL);
         waitpid(run.pid, nullptr, 0);
     }

@@ -64,6 +64,13 @@ const char* game_binary();
 
 GameRun start_game(std::uint32_t seed, const GameOptions& options = {});
 
+// An interactive bash leading the session of a pseudo-terminal of its own, as in a terminal
+// window, with job control and no start-up files; its prompt is "$ ".
+GameRun start_shell();
+
+// The command line that runs the game from that shell with the clock fixed at seed.
+std::string game_command(std::uint32_t seed);
+
 void type_keys(GameRun& run, const std::string& bytes);
 
 // Reads whatever the game writes for that long (0: only what has come already).

@@ -336,6 +336,10 @@ TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
     ASSERT_EQ(wait_for_stop(run), SIGTSTP);
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna")) + GAME_SCREEN_OFF);
     EXPECT_TRUE(mode_restored());
+    // Resized while stopped, and continued: the screen is drawn once.
+    const winsize bigger = {30, 100, 0, 0};
+    ioctl(run.master, TIOCSWINSZ, &bigger);
+    kill(run.game, SIGWINCH);
     kill(run.game, SIGCONT);
     ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + screen)));
     // Not echoed: the game has its mode back.
