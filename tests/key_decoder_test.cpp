@@ -9,23 +9,28 @@
 
 namespace {
 
-// Feeds the bytes as a terminal would hand them over, all at once, and collects every code.
-std::vector<int> codes_of(const std::string& bytes)
+// Feeds the bytes as a terminal would hand them over, all at once, and collects every code. A
+// report too long to hold loses its middle, as the reader drops it.
+std::vector<int> codes_of(std::string bytes)
 {
     std::vector<int> codes;
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    int at = 0;
-    const int length = static_cast<int>(bytes.size());
-    while (at < length) {
-        KeyPress key = decode_key(data + at, length - at, true);
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
+        const int length = static_cast<int>(bytes.size() - at);
+        KeyPress key = decode_key(data, length, true);
         if (key.consumed == 0) {
-            key = decode_key(data + at, length - at, false);  // nothing more came in time
+            key = decode_key(data, length, false);  // nothing more came in time
         }
         EXPECT_GT(key.consumed, 0);
         if (key.consumed <= 0) {
             break;
         }
-        at += key.consumed;
+        if (key.answer == Answer::GOES_ON) {
+            bytes.erase(at + REPORT_HEAD, static_cast<size_t>(key.consumed));
+            continue;
+        }
+        at += static_cast<size_t>(key.consumed);
         for (int i = 0; i < key.key.count; ++i) {
             codes.push_back(key.key.codes[i]);
         }
@@ -164,6 +169,42 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"device attributes, Linux console", "\x1b[?6c", Answer::DEVICE_ATTRIBUTES},
                       AnswerCase{"secondary device attributes", "\x1b[>41;379;0c", Answer::NONE}),
     case_name<AnswerCase>);
+
+// A report comes in pieces on a slow line, and may be longer than anything held: once begun, it
+// is waited for as an answer, never taken as keys; however long, it is read on to its final byte.
+TEST(Reports, BegunAreWaitedForAsAnswersAndLongOnesAreReadToTheirEnd)
+{
+    const std::string begun = "\x1b[?64;1";
+    const auto* data = reinterpret_cast<const unsigned char*>(begun.data());
+    EXPECT_EQ(decode_key(data, static_cast<int>(begun.size()), true).answer, Answer::BEGUN);
+    EXPECT_EQ(decode_key(data, 2, true).answer, Answer::NONE);  // ESC [ may still be a key
+    const KeyPress cut = decode_key(data, static_cast<int>(begun.size()), false);
+    EXPECT_EQ(cut.consumed, static_cast<int>(begun.size()));  // cut short: dropped whole
+    EXPECT_EQ(cut.key.count, 0);
+    for (const int length : {MAX_KEY_BYTES + 1, 93, 1000}) {
+        std::string report = "\x1b[?64";
+        while (static_cast<int>(report.size()) < length - 1) {
+            report += ";1";
+        }
+        report.resize(static_cast<size_t>(length - 1));
+        report += "c";
+        std::string held = report;
+        int goes = 0;
+        KeyPress key{};
+        for (;;) {
+            key = decode_key(reinterpret_cast<const unsigned char*>(held.data()), static_cast<int>(held.size()), true);
+            if (key.answer != Answer::GOES_ON) {
+                break;
+            }
+            held.erase(REPORT_HEAD, static_cast<size_t>(key.consumed));
+            ++goes;
+        }
+        EXPECT_GT(goes, 0) << length;
+        EXPECT_EQ(key.answer, Answer::DEVICE_ATTRIBUTES) << length;
+        EXPECT_EQ(key.consumed, static_cast<int>(held.size())) << length;
+        EXPECT_EQ(codes_of(report + "e"), std::vector<int>{'e'}) << length;
+    }
+}
 
 // Keys as terminals report them in their keyboard protocols: kitty's (CSI u), also offered by
 // iTerm2, WezTerm and foot, and xterm's modifyOtherKeys.
