@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "case_name.h"
 #include "game_fixture.h"
 #include "screen_text.h"
 
@@ -22,8 +23,7 @@ protected:
     // byte it wrote, exit status 0, and the terminal's mode given back.
     void play_whole_game(const std::string& keys, const std::string& text, const GameOptions& options = {})
     {
-        run = start_game(WORKED_SEED, options);
-        ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+        ASSERT_TRUE(first_screen_shown(options));
         type_keys(run, keys);
         EXPECT_EQ(wait_for_exit(run), 0);
         EXPECT_EQ(run.output, on_terminal(text));
@@ -31,22 +31,29 @@ protected:
     }
 };
 
-TEST_F(Game, LostOnTheFirstMove) { play_whole_game("e0zq", LOST_GAME); }
+// However the game is started, keys come from the terminal: with standard input elsewhere, and
+// with what looks like an option, which it does not read.
+struct Start {
+    const char* what;
+    void (*arrange)(GameOptions&);
+};
 
-TEST_F(Game, KeysComeFromTheTerminalNotStandardInput)
+const Start STARTS[] = {
+    {"FromAShell", [](GameOptions&) {}},
+    {"WithStandardInputFromDevNull", [](GameOptions& o) { o.stdin_from_null = true; }},
+    {"WithAnOption", [](GameOptions& o) { o.argument = "--help"; }},
+};
+
+class Started : public Game, public ::testing::WithParamInterface<Start> {};
+
+TEST_P(Started, LostOnTheFirstMove)
 {
     GameOptions options;
-    options.stdin_from_null = true;
+    GetParam().arrange(options);
     play_whole_game("e0zq", LOST_GAME, options);
 }
 
-// The game takes no options: what looks like one changes nothing.
-TEST_F(Game, TakesNoOptions)
-{
-    GameOptions options;
-    options.argument = "--help";
-    play_whole_game("e0zq", LOST_GAME, options);
-}
+INSTANTIATE_TEST_SUITE_P(Game, Started, ::testing::ValuesIn(STARTS), case_name<Start>);
 
 // A won game with refusals and two-code keys on the way: every move, with its keys and the
 // text it leaves, and the covered cells after it.

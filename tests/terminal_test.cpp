@@ -89,8 +89,7 @@ TEST_F(Terminal, KeysAsEachTerminalSendsThem)
         expected.insert(expected.end(), key.answers.begin(), key.answers.end());
     }
     expected.push_back("e");
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     type_keys(run, keys + "e0zq");
     EXPECT_EQ(wait_for_exit(run), 0);
     EXPECT_EQ(column_answers(run.output), expected);
@@ -99,8 +98,7 @@ TEST_F(Terminal, KeysAsEachTerminalSendsThem)
 
 TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     // Ctrl+F4 in two pieces, with a change of window size between them: the screen is drawn
     // again, and the key is still Ctrl+F4 (column a); then row 3.
     type_keys(run, "\x1b[1;");
@@ -114,8 +112,7 @@ TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
     // Escape with nothing after it is a key of its own.
     type_keys(run, "\x1b");
     ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
     // The screen is drawn again as it is when the game takes the resize in: before or after the
     // key that was already on its way.
     const std::string first_turn = board(all_cells()) + prompt("Colonna");
@@ -125,15 +122,13 @@ TEST_F(Terminal, SplitKeyAResizeAndALoneEscape)
                               second_turn + second_turn;
     const std::string rest = "N.A." + prompt("Colonna") + LOSING_END + GAME_SCREEN_OFF;
     EXPECT_TRUE(run.output == on_terminal(before + rest) || run.output == on_terminal(after + rest)) << run.output;
-    EXPECT_TRUE(mode_restored());
 }
 
 // Thousands of refusals outgrow the copy of the screen kept for drawing it again: what a resize
 // draws then is the newest lines, from the start of a line, as the window would show them.
 TEST_F(Terminal, RedrawAfterThousandsOfRefusalsShowsTheNewestLines)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     const int refusals = 1500;
     std::string screen = board(all_cells()) + prompt("Colonna");
     for (int i = 0; i < refusals; ++i) {
@@ -192,8 +187,7 @@ class WaysOut : public Terminal, public ::testing::WithParamInterface<WayOut> {}
 
 TEST_P(WaysOut, EndAtOnceByTheSameSignalWithTheTerminalGivenBack)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     if (!GetParam().typed.empty()) {
         type_keys(run, GetParam().typed);
     } else {
@@ -272,8 +266,7 @@ TEST_P(LateAnswers, AreTakenBeforeTheTerminalGoesBack)
     if (answering.ending_behind) {
         options.keys_behind_answers = ending.keys;
     }
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     if (answering.ending_behind) {
         ASSERT_TRUE(wait_for_answers_sent(run));
     } else {
@@ -316,19 +309,16 @@ TEST_F(Terminal, EscapeJustBeforeTheAnswersIsStillEscape)
     GameOptions options;
     options.meta_answer = META_SET;
     options.answer_delay_ms = 30;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     type_keys(run, "\x1b");
     ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + LOSING_END) + GAME_SCREEN_OFF_META_SET);
 }
 
 TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     type_keys(run, "x");
     const std::string screen = board(all_cells()) + prompt("Colonna") + "N.A." + prompt("Colonna");
     ASSERT_TRUE(wait_for_output(run, on_terminal("N.A." + prompt("Colonna"))));
@@ -343,41 +333,34 @@ TEST_F(Terminal, CtrlZStopsWithTheTerminalGivenBackAndResumesWhereItWas)
     kill(run.game, SIGCONT);
     ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + screen)));
     // Not echoed: the game has its mode back.
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + "N.A." + prompt("Colonna") + GAME_SCREEN_OFF +
                                       GAME_SCREEN_BACK_ON + CLEAR + screen + LOSING_END + GAME_SCREEN_OFF));
-    EXPECT_TRUE(mode_restored());
 }
 
 // Ctrl+Z from a terminal that sends it as a sequence (CSI u) stops the game as the terminal's
 // own would.
 TEST_F(Terminal, CtrlZAsASequenceStops)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     type_keys(run, "\x1b[122;5u");
     ASSERT_EQ(wait_for_stop(run), SIGTSTP);
     EXPECT_TRUE(mode_restored());
     kill(run.game, SIGCONT);
     ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + board(all_cells()) + prompt("Colonna"))));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
 }
 
 TEST_F(Terminal, CtrlZWithNoShellToResumeItKeepsPlaying)
 {
     GameOptions options;
     options.alone = true;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     type_keys(run, "\x1a");
     const std::string again = GAME_SCREEN_OFF + GAME_SCREEN_BACK_ON + CLEAR + board(all_cells()) + prompt("Colonna");
     ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME + again)));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
     EXPECT_EQ(run.output, on_terminal(FIRST_FRAME + again + LOSING_END + GAME_SCREEN_OFF));
-    EXPECT_TRUE(mode_restored());
 }
 
 // A closed window, a dropped connection: the terminal is gone, which the game may learn from a
@@ -409,8 +392,7 @@ TEST_P(HangUp, EndsAsItsSignalWithNothingMoreWritten)
     options.alone = GetParam().alone;
     options.stderr_file = errors;
     options.trace_writes_to = writes;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     hang_up(run);
     EXPECT_EQ(wait_for_exit(run), GetParam().status);
     EXPECT_EQ(read_file(errors), GetParam().message);
@@ -473,8 +455,7 @@ INSTANTIATE_TEST_SUITE_P(Terminal, Failures, ::testing::ValuesIn(FAILURES), case
 // meanwhile. A slow machine only makes the pauses longer.
 TEST_F(Terminal, KeysFarApartStayApartWhileTheWindowIsResized)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     for (const char* key : {"\x1b", "[", "A", ""}) {
         type_keys(run, key);
         for (int resize = 0; resize < 6; ++resize) {
@@ -515,8 +496,7 @@ TEST_P(StopStorm, NeverNestsAndAlwaysGivesTheTerminalBack)
     GameOptions options;
     options.alone = GetParam().on;
     options.resume_at_once = !options.alone;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     const int stack_before = stack_kb(run);
     // From a process of its own, so that stops come while the game is still handling the last.
     // Signals sent while one is pending merge into it, so how many stops a number of signals makes
@@ -546,9 +526,7 @@ TEST_P(StopStorm, NeverNestsAndAlwaysGivesTheTerminalBack)
     }
     EXPECT_EQ(stops.not_in_players_mode, 0) << "of " << stops.count << " stops";
     EXPECT_LE(largest_stack, stack_before);
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run, 20000), 0);
-    EXPECT_TRUE(mode_restored());
+    lose(20000);
     EXPECT_TRUE(screen_switched_in_turn(run.output));
     const std::string end = on_terminal(LOSING_END + GAME_SCREEN_OFF);
     EXPECT_EQ(run.output.substr(run.output.size() - std::min(end.size(), run.output.size())), end);
@@ -562,8 +540,7 @@ INSTANTIATE_TEST_SUITE_P(Terminal, StopStorm,
 // game's reaches the player's screen until fg.
 TEST_F(Terminal, NoGameTextAfterAStopUntilTheGameIsBack)
 {
-    run = start_game(WORKED_SEED);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown());
     for (int stop = 0; stop < 10; ++stop) {
         type_keys(run, "x");
         kill(run.game, SIGTSTP);
@@ -574,9 +551,7 @@ TEST_F(Terminal, NoGameTextAfterAStopUntilTheGameIsBack)
         ASSERT_TRUE(wait_for_output(run, on_terminal(prompt("Colonna"))));
         run.output.clear();
     }
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
-    EXPECT_TRUE(mode_restored());
+    lose();
 }
 
 // The same with the output full, the game waiting to write, and a terminal that another program
@@ -588,8 +563,7 @@ TEST_P(FullOutput, TheWayBackArrivesWholeAndNothingAfterIt)
     const bool stopped = GetParam().on;
     GameOptions options;
     options.nonblocking_terminal = !stopped;
-    run = start_game(WORKED_SEED, options);
-    ASSERT_TRUE(wait_for_output(run, on_terminal(FIRST_FRAME)));
+    ASSERT_TRUE(first_screen_shown(options));
     // Far more refusals than the terminal holds unread.
     type_keys(run, std::string(8000, 'x'));
     ASSERT_TRUE(wait_for_full_output(run));
@@ -600,14 +574,12 @@ TEST_P(FullOutput, TheWayBackArrivesWholeAndNothingAfterIt)
         EXPECT_TRUE(mode_restored());
         kill(run.game, SIGCONT);
         ASSERT_TRUE(wait_for_output_holding(run, GAME_SCREEN_OFF + GAME_SCREEN_BACK_ON));
-        type_keys(run, "e0zq");
-        EXPECT_EQ(wait_for_exit(run, 60000), 0);
+        lose(60000);
     } else {
         kill(run.game, SIGTERM);
         EXPECT_EQ(wait_for_exit(run, 20000), 128 + SIGTERM);
         EXPECT_TRUE(wait_for_output(run, GAME_SCREEN_OFF));
     }
-    EXPECT_TRUE(mode_restored());
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, FullOutput,
@@ -621,15 +593,13 @@ TEST_F(Terminal, ScreensIntoAFileWhileKeysComeFromTheTerminal)
     options.stdout_file = screens;
     run = start_game(WORKED_SEED, options);
     ASSERT_TRUE(wait_for_game_mode(run));
-    type_keys(run, "e0zq");
-    EXPECT_EQ(wait_for_exit(run), 0);
+    lose();
     std::string screens_text = board(all_cells()) + prompt("Colonna") + LOSING_END;
     for (size_t at; (at = screens_text.find(CLEAR)) != std::string::npos;) {
         screens_text.replace(at, CLEAR.size(), "\f");
     }
     EXPECT_EQ(read_file(screens), "\f" + screens_text);
     EXPECT_EQ(run.output, "");
-    EXPECT_TRUE(mode_restored());
     unlink(screens.c_str());
 }
 
