@@ -144,6 +144,8 @@ KeyCodes read_key_event()
 
 void take_console()
 {
+    // First, for leaving without a terminal gives the modes back too, though none were taken.
+    InitializeCriticalSection(&console.modes_lock);
     console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &console.input_mode_found)) {
@@ -156,7 +158,6 @@ void take_console()
     console.input_mode_between_reads = console.input_mode_found & ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_INPUT);
     // The handler before the modes change: a break in between finds them taken, or gives them
     // up before they are.
-    InitializeCriticalSection(&console.modes_lock);
     SetConsoleCtrlHandler(put_modes_back, TRUE);
     take_modes();
 }
