@@ -18,7 +18,8 @@
 
 namespace {
 
-// Whose the console's modes are. Given back, they stay as found: the game is ending.
+// Whether the game holds the console's modes. Once given back they stay as found: the game is
+// ending.
 enum class Modes { AS_FOUND, TAKEN, GIVEN_BACK };
 
 // Everything the game keeps of the console.

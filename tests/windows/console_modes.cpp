@@ -186,9 +186,9 @@ void whole_game()
     check(output_wrong == 0, "whole game: output mode " + hex(output_mode_playing) +
                                  " (line feeds return) at every wait for a key, wrong at " +
                                  std::to_string(output_wrong));
-    const std::string wrong =
-        between_reads_wrong == 0 ? ""
-                                 : "; " + hex(wrong_mode) + " seen instead " + std::to_string(between_reads_wrong) + " times";
+    const std::string wrong = between_reads_wrong == 0 ? ""
+                                                       : "; " + hex(wrong_mode) + " seen instead " +
+                                                             std::to_string(between_reads_wrong) + " times";
     check(between_reads_wrong == 0, "whole game: input mode " + hex(input_mode_between_reads) +
                                         " (no virtual terminal input) between reads, seen " +
                                         std::to_string(between_reads_seen) + " times" + wrong);
