@@ -53,21 +53,20 @@ DWORD output_mode()
     return mode;
 }
 
+bool modes_as_found() { return input_mode() == input_mode_found && output_mode() == output_mode_found; }
+
 // The modes as a program with virtual terminal output leaves them.
 bool set_modes_as_found()
 {
     SetConsoleMode(input, input_mode_found);
     SetConsoleMode(output, output_mode_found);
-    return input_mode() == input_mode_found && output_mode() == output_mode_found;
+    return modes_as_found();
 }
-
-bool modes_as_found() { return input_mode() == input_mode_found && output_mode() == output_mode_found; }
 
 std::string modes() { return "input mode " + hex(input_mode()) + ", output mode " + hex(output_mode()); }
 
-// The game in this console, with the standard handles given; creation flags as CreateProcess
-// takes them.
-PROCESS_INFORMATION start_game(HANDLE standard_output, HANDLE standard_error, DWORD flags = 0)
+// The game in this console, with the standard handles given.
+PROCESS_INFORMATION start_game(HANDLE standard_output, HANDLE standard_error)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -77,7 +76,7 @@ PROCESS_INFORMATION start_game(HANDLE standard_output, HANDLE standard_error, DW
     startup.hStdError = standard_error;
     std::string command = std::string("\"") + game + "\"";
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         std::printf("FAIL cannot start %s: error %lu\n", game, static_cast<unsigned long>(GetLastError()));
         std::fflush(stdout);
         ExitProcess(1);
