@@ -15,4 +15,5 @@ cmake -B build-wine-posix -DBUILD_TESTING=OFF -DSMINATORE_WERROR=ON
 cmake --build build-wine-posix -j2 --target sminatore
 
 tests/windows/play_under_wine.sh build-windows/sminatore.exe build-wine-posix/sminatore
-tests/windows/console_keys.sh build-windows/tests/windows/console_keys.exe
+tests/windows/in_console.sh build-windows/tests/windows/console_keys.exe
+tests/windows/in_console.sh build-windows/tests/windows/console_modes.exe "Z:$(realpath build-windows/sminatore.exe)"

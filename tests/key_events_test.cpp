@@ -99,15 +99,71 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+digit of the main keys", 0x32, LEFT_ALT, '2', {'2'}}),
     case_name<Case>);
 
-// Each character made with Alt and the keypad comes once: the next release of Alt carries none.
-TEST(KeyEvents, AltsReleaseCarriesACharacterOnlyAfterItsDigits)
+// Events in a row, each a press or a release, and the codes they give together: a character
+// made with Alt and the keypad comes once, with the next release of Alt after its digits, and
+// any other key press in between ends it unmade.
+struct Event {
+    bool key_down;
+    int virtual_key;
+    unsigned long state;
+    unsigned int character;
+};
+
+constexpr Event ALT_DOWN = {true, 0x12, LEFT_ALT, 0};
+constexpr Event KEYPAD_1_WITH_ALT = {true, 0x61, LEFT_ALT | NUM_LOCK_ON, 0};
+constexpr Event KEYPAD_1_RELEASED = {false, 0x61, LEFT_ALT | NUM_LOCK_ON, 0};
+constexpr Event KEYPAD_END_WITH_ALT = {true, 0x23, LEFT_ALT, 0};  // 1, Num Lock off
+constexpr Event A_WITH_ALT = {true, 0x41, LEFT_ALT, 'a'};
+
+Event alt_released(unsigned int character) { return {false, 0x12, NUM_LOCK_ON, character}; }
+
+struct Sequence {
+    const char* what;
+    std::vector<Event> events;
+    std::vector<int> codes;
+};
+
+class AltAndKeypadInARow : public ::testing::TestWithParam<Sequence> {};
+
+TEST_P(AltAndKeypadInARow, Translate)
 {
+    const Sequence& sequence = GetParam();
     KeyEventState state;
-    translate_key_event(state, true, 0x61, LEFT_ALT | NUM_LOCK_ON, 0);  // keypad 1
-    EXPECT_EQ(translate_key_event(state, false, 0x12, NUM_LOCK_ON, 0xA9).count, 1);
-    EXPECT_EQ(translate_key_event(state, true, 0x41, LEFT_ALT, 'a').codes[0], 'a');
-    EXPECT_EQ(translate_key_event(state, false, 0x12, 0, 'a').count, 0);
+    std::vector<int> codes;
+    for (const Event& event : sequence.events) {
+        const KeyCodes key =
+            translate_key_event(state, event.key_down, event.virtual_key, event.state, event.character);
+        codes.insert(codes.end(), key.codes, key.codes + key.count);
+    }
+    EXPECT_EQ(codes, sequence.codes);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, AltAndKeypadInARow,
+    ::testing::Values(
+        Sequence{"digits then Alt released",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, KEYPAD_1_RELEASED, KEYPAD_END_WITH_ALT, alt_released(0xA9)},
+                 {0xA9}},
+        Sequence{"a second release of Alt carries nothing",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, alt_released(0xA9), A_WITH_ALT, alt_released('a')},
+                 {0xA9, 'a'}},
+        Sequence{"Alt+letter after an entry whose release was lost",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, KEYPAD_1_RELEASED, ALT_DOWN, A_WITH_ALT, alt_released('a')},
+                 {'a'}},
+        Sequence{"letter after an entry whose release was lost",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, {true, 0x48, 0, 'h'}, alt_released('h')},
+                 {'h'}},
+        Sequence{"keypad digit without Alt after an entry whose release was lost",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, {true, 0x64, NUM_LOCK_ON, '4'}, alt_released('4')},
+                 {'4'}},
+        Sequence{"Up of the cursor block after an entry whose release was lost",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, {true, 0x26, ENHANCED | LEFT_ALT, 0}, alt_released(0xA9)},
+                 {0, 152}},
+        Sequence{"releases of other keys keep the entry going",
+                 {ALT_DOWN, KEYPAD_1_WITH_ALT, {false, 0x48, LEFT_ALT, 'h'}, KEYPAD_END_WITH_ALT,
+                  alt_released(0xA9)},
+                 {0xA9}}),
+    case_name<Sequence>);
 
 // Every key of the table with no modifier: the virtual key codes and the prefixes.
 INSTANTIATE_TEST_SUITE_P(

@@ -106,8 +106,11 @@ KeyCodes translate_key_event(KeyEventState& state, bool key_down, int virtual_ke
         state.alt_digits = false;
         return made_with_digits ? character_key(character) : NO_KEY;
     }
-    if ((control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && keypad_digit(virtual_key, control_state)) {
-        state.alt_digits = true;
+    // Any other key press ends such a character, also one whose Alt release never came (the
+    // focus moved away meanwhile), so that a later release of Alt carries nothing of it.
+    state.alt_digits =
+        (control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && keypad_digit(virtual_key, control_state);
+    if (state.alt_digits) {
         return NO_KEY;  // a digit of such a character
     }
     if (character != 0) {

@@ -8,8 +8,8 @@
 
 // What the events so far tell of the next ones: the reader keeps one for the whole game.
 struct KeyEventState {
-    bool alt_digits = false;  // keypad digits typed while Alt is held, whose character comes
-                              // with Alt's release
+    bool alt_digits = false;  // keypad digits typed while Alt is held, and no other key since,
+                              // whose character comes with Alt's release
 };
 
 // The fields of a console key event: key_down false for a release; character the UTF-16 code

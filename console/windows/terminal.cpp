@@ -1,7 +1,8 @@
 // The console on Windows: keys come from the console input device one event at a time, with its
-// input mode switched off only while a key is awaited; the window is cleared through the console
-// API; and what the game writes leaves in one write per wait for a key, as bytes, with no line
-// end translation.
+// input mode switched off while a key is awaited; the window is cleared through the console API;
+// and what the game writes leaves in one write per wait for a key, as bytes, with no line end
+// translation. The console's modes are the game's from start to end and go back as found,
+// whichever thread ends the game.
 #include "../terminal.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -17,15 +18,22 @@
 
 namespace {
 
+// Whether the game holds the console's modes. Once given back they stay as found: the game is
+// ending.
+enum class Modes { AS_FOUND, TAKEN, GIVEN_BACK };
+
 // Everything the game keeps of the console.
 struct Console {
     HANDLE input = INVALID_HANDLE_VALUE;  // CONIN$, whatever standard input is
     HANDLE output = INVALID_HANDLE_VALUE;
     bool output_is_console = false;
-    // The input mode found when the current read began, for the break handler to put back;
-    // reading is set only while the mode is switched off.
-    DWORD mode_before_read = 0;
-    volatile LONG reading = 0;
+    // The modes as found, and the input mode between reads. Only with modes_lock held are the
+    // modes changed or modes looked at: the break handler's thread puts them back too.
+    DWORD input_mode_found = 0;
+    DWORD output_mode_found = 0;
+    DWORD input_mode_between_reads = 0;
+    CRITICAL_SECTION modes_lock;
+    Modes modes = Modes::AS_FOUND;
     // The presses of a held key that the console merged into the event last read, still to
     // hand out.
     KeyCodes repeated_key = NO_KEY;
@@ -36,10 +44,11 @@ struct Console {
 Console console;
 
 // The errors a player can act on. Windows has no signal for a pipe that nobody reads: it is told
-// like any other failure.
+// like any other failure, by whichever of its three numbers the pipe gives.
 constexpr ErrorReason ERROR_REASONS[] = {
     {ERROR_DISK_FULL, Why::DISK_FULL},     {ERROR_HANDLE_DISK_FULL, Why::DISK_FULL},
     {ERROR_BROKEN_PIPE, Why::PIPE_CLOSED}, {ERROR_NO_DATA, Why::PIPE_CLOSED},
+    {ERROR_PIPE_NOT_CONNECTED, Why::PIPE_CLOSED},
     {ERROR_INVALID_HANDLE, Why::NOT_OPEN}, {ERROR_WRITE_FAULT, Why::DEVICE_ERROR},
 };
 
@@ -59,13 +68,50 @@ void blank_console()
     SetConsoleCursorPosition(console.output, top_left);
 }
 
-// Ctrl+Break ends the game through the default handling even while a key is awaited, when the
-// input mode is switched off; the mode goes back first so that the console is left as found.
-BOOL WINAPI put_mode_back(DWORD)
+void take_modes()
 {
-    if (console.reading != 0) {
-        SetConsoleMode(console.input, console.mode_before_read);
+    EnterCriticalSection(&console.modes_lock);
+    if (console.modes == Modes::AS_FOUND) {
+        console.modes = Modes::TAKEN;
+        SetConsoleMode(console.input, console.input_mode_between_reads);
+        if (console.output_is_console) {
+            // The screens end their lines with a bare line feed, which must also return to the
+            // first column.
+            SetConsoleMode(console.output,
+                           console.output_mode_found & ~static_cast<DWORD>(DISABLE_NEWLINE_AUTO_RETURN));
+        }
     }
+    LeaveCriticalSection(&console.modes_lock);
+}
+
+void set_input_mode(DWORD mode)
+{
+    EnterCriticalSection(&console.modes_lock);
+    if (console.modes == Modes::TAKEN) {
+        SetConsoleMode(console.input, mode);
+    }
+    LeaveCriticalSection(&console.modes_lock);
+}
+
+// Once, from whichever thread comes first: the main thread at the end, or the break handler.
+void give_modes_back()
+{
+    EnterCriticalSection(&console.modes_lock);
+    if (console.modes == Modes::TAKEN) {
+        SetConsoleMode(console.input, console.input_mode_found);
+        if (console.output_is_console) {
+            SetConsoleMode(console.output, console.output_mode_found);
+        }
+    }
+    console.modes = Modes::GIVEN_BACK;
+    LeaveCriticalSection(&console.modes_lock);
+}
+
+// Ctrl+Break at any moment, and Ctrl+C between reads, end the game through the default handling;
+// the modes go back first so that the console is left as found.
+BOOL WINAPI put_modes_back(DWORD)
+{
+    give_modes_back();
     return FALSE;
 }
 
@@ -99,15 +145,22 @@ KeyCodes read_key_event()
 
 void take_console()
 {
+    // First, for leaving without a terminal gives the modes back too, though none were taken.
+    InitializeCriticalSection(&console.modes_lock);
     console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD mode = 0;
-    if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &mode)) {
+    if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &console.input_mode_found)) {
         leave_without_terminal();
     }
     console.output = GetStdHandle(STD_OUTPUT_HANDLE);
-    console.output_is_console = GetConsoleMode(console.output, &mode) != 0;
-    SetConsoleCtrlHandler(put_mode_back, TRUE);
+    console.output_is_console = GetConsoleMode(console.output, &console.output_mode_found) != 0;
+    // Virtual terminal input, left on by another program, would turn keys typed while a screen
+    // is drawn into escape text as they enter the buffer, before any read could switch it off.
+    console.input_mode_between_reads = console.input_mode_found & ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_INPUT);
+    // The handler before the modes change: a break in between finds them taken, or gives them
+    // up before they are.
+    SetConsoleCtrlHandler(put_modes_back, TRUE);
+    take_modes();
 }
 
 bool output_is_terminal() { return console.output_is_console; }
@@ -118,7 +171,6 @@ const char* clear_terminal()
     return "";
 }
 
-// Output fails only outside a wait for a key, with the console's input mode as found.
 int write_some(const char* bytes, int length)
 {
     DWORD put = 0;
@@ -138,20 +190,14 @@ Input next_input()
         --console.repeats_left;
         return {Input::KEY, console.repeated_key};
     }
-    if (!GetConsoleMode(console.input, &console.mode_before_read)) {
-        return {Input::GONE, NO_KEY};
-    }
     // Mode 0: no line editing, no echo, and Ctrl+C is a key (code 3) rather than a signal.
-    InterlockedExchange(&console.reading, 1);
-    SetConsoleMode(console.input, 0);
+    set_input_mode(0);
     const KeyCodes key = read_key_event();
-    SetConsoleMode(console.input, console.mode_before_read);
-    InterlockedExchange(&console.reading, 0);
+    set_input_mode(console.input_mode_between_reads);
     return {key.count > 0 ? Input::KEY : Input::GONE, key};
 }
 
-// The input mode is changed only while a key is awaited, and the output needs nothing undone.
-void give_terminal_back() {}
+void give_terminal_back() { give_modes_back(); }
 
 void write_error(const char* text, int length)
 {
