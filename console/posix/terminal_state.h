@@ -6,7 +6,7 @@
 #include <csignal>
 #include <termios.h>
 
-#include "../common/platform.h"
+#include "../common/messages.h"
 
 struct TerminalState {
     int fd = -1;  // /dev/tty, where keys come from

@@ -5,7 +5,7 @@
 // mode off, as keys typed while the game waits; after them comes a plain z, so that reading
 // stops there even when a case gives fewer codes than expected. Prints one line per case and
 // exits with 1 if any case fails.
-#include "console/terminal.h"
+#include "console/console.h"
 
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX

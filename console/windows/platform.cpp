@@ -3,16 +3,10 @@
 // and what the game writes leaves in one write per wait for a key, as bytes, with no line end
 // translation. The console's modes are the game's from start to end and go back as found,
 // whichever thread ends the game.
-#include "../terminal.h"
-
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
-
-#include "../common/messages.h"
 #include "../common/platform.h"
 #include "key_events.h"
 
@@ -143,14 +137,14 @@ KeyCodes read_key_event()
 
 // ---- What the shared part asks of this platform.
 
-void take_console()
+Failure take_console()
 {
     // First, for leaving without a terminal gives the modes back too, though none were taken.
     InitializeCriticalSection(&console.modes_lock);
     console.input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (console.input == INVALID_HANDLE_VALUE || !GetConsoleMode(console.input, &console.input_mode_found)) {
-        leave_without_terminal();
+        return NO_TERMINAL;
     }
     console.output = GetStdHandle(STD_OUTPUT_HANDLE);
     console.output_is_console = GetConsoleMode(console.output, &console.output_mode_found) != 0;
@@ -161,25 +155,29 @@ void take_console()
     // up before they are.
     SetConsoleCtrlHandler(put_modes_back, TRUE);
     take_modes();
+    return NO_FAILURE;
 }
-
-bool output_is_terminal() { return console.output_is_console; }
 
 const char* clear_terminal()
 {
+    if (!console.output_is_console) {
+        return FORM_FEED;
+    }
     blank_console();
     return "";
 }
 
-int write_some(const char* bytes, int length)
+int write_some(const char* bytes, int length, Failure& failure)
 {
     DWORD put = 0;
     if (!WriteFile(console.output, bytes, static_cast<DWORD>(length), &put, nullptr)) {
         const DWORD error = GetLastError();
-        leave(CANNOT_WRITE, reason(ERROR_REASONS, static_cast<long>(error)), static_cast<long>(error));
+        failure = {CANNOT_WRITE, reason(ERROR_REASONS, static_cast<long>(error)), static_cast<long>(error)};
+        return -1;
     }
     if (put == 0) {
-        leave(CANNOT_WRITE, Why::DEVICE_ERROR, ERROR_WRITE_FAULT);
+        failure = {CANNOT_WRITE, Why::DEVICE_ERROR, ERROR_WRITE_FAULT};
+        return -1;
     }
     return static_cast<int>(put);
 }
