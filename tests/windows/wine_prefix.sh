@@ -1,7 +1,15 @@
+#!/usr/bin/env bash
 # Sourced by the scripts that run the Windows programs under Wine: a work directory with a fresh
 # Wine prefix, made ready before the first program starts, and a tmux server whose panes give
 # the programs a console. All of it goes when the script ends (KEEP_WORK=1 keeps the directory).
+#
+# What it gives the script that sources it:
+declare work      # the work directory
+declare socket    # the tmux server's socket
+declare started   # when the prefix was begun, in the shell's SECONDS
+declare failures  # how many checks failed, as fail counts them
 
+failures=0
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # No Mono or Gecko installers when the prefix is made: the programs need neither.
@@ -16,9 +24,13 @@ cleanup()
 }
 trap cleanup EXIT
 
+# As in the real-terminal run, a failure is told and counted; then the part of the run that met
+# it ends (a part played in a subshell, or else the whole run), since what follows would only
+# tell of the same failure.
 fail()
 {
-    echo "FAIL: $*" >&2
+    echo "  FAIL: $*"
+    failures=$((failures + 1))
     exit 1
 }
 
