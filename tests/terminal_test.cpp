@@ -536,6 +536,32 @@ INSTANTIATE_TEST_SUITE_P(Terminal, StopStorm,
                          ::testing::Values(Switch{"ResumedAtOnce", false}, Switch{"NoShellToStopIt", true}),
                          case_name<Switch>);
 
+// The stops that may come from outside, as Ctrl+Z's does: each gives the terminal back first,
+// and stops the game by its own signal, so that the shell tells which it was.
+struct StopSignal {
+    const char* what;
+    int number;
+};
+
+class StoppedFromOutside : public Terminal, public ::testing::WithParamInterface<StopSignal> {};
+
+TEST_P(StoppedFromOutside, GivesTheTerminalBackThenStopsBySignal)
+{
+    ASSERT_TRUE(first_screen_shown());
+    kill(run.game, GetParam().number);
+    ASSERT_EQ(wait_for_stop(run), GetParam().number);
+    EXPECT_EQ(run.output, on_terminal(FIRST_FRAME) + GAME_SCREEN_OFF);
+    EXPECT_TRUE(mode_restored());
+    kill(run.game, SIGCONT);
+    ASSERT_TRUE(wait_for_output(run, on_terminal(GAME_SCREEN_BACK_ON + CLEAR + board(all_cells()) + prompt("Colonna"))));
+    lose();
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminal, StoppedFromOutside,
+                         ::testing::Values(StopSignal{"SIGTSTP", SIGTSTP}, StopSignal{"SIGTTIN", SIGTTIN},
+                                           StopSignal{"SIGTTOU", SIGTTOU}),
+                         case_name<StopSignal>);
+
 // Ctrl+Z while the game is answering a key: once the terminal is given back, nothing of the
 // game's reaches the player's screen until fg.
 TEST_F(Terminal, NoGameTextAfterAStopUntilTheGameIsBack)
