@@ -50,7 +50,9 @@ void note_questions(GameRun& run)
     for (size_t at; (at = run.output.find(QUESTIONS, run.questions_seen)) != std::string::npos;) {
         run.questions_seen = at + QUESTIONS.size();
         run.answers += run.terminal.meta_answer + run.terminal.device_attributes;
-        run.answers_due = Clock::now() + std::chrono::milliseconds(run.terminal.answer_delay_ms);
+        run.answers_due = run.terminal.answer_delay_ms == ANSWERS_HELD
+                              ? Clock::time_point::max()
+                              : Clock::now() + std::chrono::milliseconds(run.terminal.answer_delay_ms);
     }
     send_due_answers(run);
 }
@@ -341,6 +343,12 @@ bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms)
         read_some(run, ms_left(deadline));
     }
     return true;
+}
+
+void release_answers(GameRun& run)
+{
+    run.terminal.answer_delay_ms = 0;
+    run.answers_due = Clock::now();
 }
 
 bool wait_for_answers_sent(GameRun& run, int timeout_ms)

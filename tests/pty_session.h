@@ -12,6 +12,7 @@ const std::string META_SET = "\x1b[?1036;1$y";
 const std::string META_RESET = "\x1b[?1036;2$y";
 // The device attributes as xterm answers them, the longest answer of the terminals tried.
 const std::string XTERM_DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
+constexpr int ANSWERS_HELD = -1;
 
 struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
@@ -37,7 +38,7 @@ struct GameOptions {
     // and a byte at a time at that pace (0: at once, in one write), as a slow line brings them.
     std::string meta_answer = META_RESET;
     std::string device_attributes = XTERM_DEVICE_ATTRIBUTES;
-    int answer_delay_ms = 0;
+    int answer_delay_ms = 0;  // ANSWERS_HELD: until release_answers
     int answer_byte_ms = 0;
     // Typed right behind the answers, in the same write as their last byte.
     std::string keys_behind_answers;
@@ -81,6 +82,9 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 500
 
 // Reads output until there is more than length of it, and the game waits for a key again.
 bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms = 5000);
+
+// Lets the terminal send the answers it holds (see ANSWERS_HELD), from now on.
+void release_answers(GameRun& run);
 
 // Reads output until the terminal has sent all its answers, or the time runs out. True if so.
 bool wait_for_answers_sent(GameRun& run, int timeout_ms = 5000);

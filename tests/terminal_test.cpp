@@ -264,10 +264,13 @@ TEST_P(LateAnswers, AreTakenBeforeTheTerminalGoesBack)
     options.answer_delay_ms = answering.delay_ms;
     options.answer_byte_ms = answering.byte_ms;
     if (answering.ending_behind) {
+        // Held until the first screen is shown, which a quick ending would otherwise forestall.
+        options.answer_delay_ms = ANSWERS_HELD;
         options.keys_behind_answers = ending.keys;
     }
     ASSERT_TRUE(first_screen_shown(options));
     if (answering.ending_behind) {
+        release_answers(run);
         ASSERT_TRUE(wait_for_answers_sent(run));
     } else {
         type_keys(run, ending.keys);
