@@ -18,7 +18,9 @@
 # cursor key, a keypad key, Insert and Alt+a must be as before the game, so the cursor-key,
 # keypad and meta modes are given back. Where the terminal can print its own screen (xterm, st,
 # urxvt through Media Copy; screen and tmux from their buffers; kitty by remote control; xterm.js
-# from its page), the shell's screen must be back after the game. Exits 1 if anything differs;
+# from its page), the shell's screen must be back after the game. Last, the shell leaves
+# `script` for the terminal itself, and the window is closed while the game waits for a key:
+# the game must end as by SIGHUP (129), leaving no process. Exits 1 if anything differs;
 # KEEP_WORK=1 keeps the logs.
 set -uo pipefail
 
@@ -115,7 +117,7 @@ start_terminal()
     dir="$work/$name"
     log="$dir/log"
     mkdir -p "$dir/home"
-    local inner=(script -q -f -O "$log" -c "bash --noprofile --rcfile '$here/shell.rc' -i")
+    local inner=("$here/session.sh")
     local command class search=--classname
     case $name in
     xterm)
@@ -131,10 +133,13 @@ start_terminal()
         class=urxvt ;;
     xfce4-terminal)
         # The menu bar hidden, so that F10 and Alt with a letter reach the terminal, and no help
-        # on F1 (with no browser here it opens an error box that takes the next keys).
+        # on F1 (with no browser here it opens an error box that takes the next keys). Closing
+        # the window with the game in it asks first, unless told not to, as konsole, qterminal
+        # and pterm do: the question is not what is tried.
         mkdir -p "$dir/home/.config/xfce4/terminal"
         printf '(gtk_accel_path "<Actions>/terminal-window/contents" "")\n' \
             >"$dir/home/.config/xfce4/terminal/accels.scm"
+        printf '[Configuration]\nMiscConfirmClose=FALSE\n' >"$dir/home/.config/xfce4/terminal/terminalrc"
         command=(env "XDG_CONFIG_HOME=$dir/home/.config" dbus-run-session -- xfce4-terminal --disable-server
                  --hide-menubar --geometry 80x24 -x "${inner[@]}")
         class=xfce4-terminal ;;
@@ -149,9 +154,11 @@ start_terminal()
         class=xterm ;;
     kitty)
         # No OpenGL but Mesa's software one under Xvfb. Its remote control reads the screen back.
+        # Closing the window with the game in it asks first, unless told not to.
         command=(env LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o linux_display_server=x11
                  -o initial_window_width=80c -o initial_window_height=24c -o remember_window_size=no
-                 -o allow_remote_control=yes --listen-on "unix:$dir/kitty.socket" "${inner[@]}")
+                 -o allow_remote_control=yes -o confirm_os_window_close=0
+                 --listen-on "unix:$dir/kitty.socket" "${inner[@]}")
         class=kitty ;;
     konsole)
         command=(dbus-run-session -- konsole --separate --hide-menubar --hide-tabbar
@@ -161,9 +168,13 @@ start_terminal()
         # Its -e takes one string, which it splits on spaces itself.
         { echo '#!/bin/bash'; printf 'exec'; printf ' %q' "${inner[@]}"; echo; } >"$dir/inner.sh"
         chmod +x "$dir/inner.sh"
+        mkdir -p "$dir/home/.config/qterminal.org"
+        printf '[General]\nAskOnExit=false\n' >"$dir/home/.config/qterminal.org/qterminal.ini"
         command=(dbus-run-session -- qterminal -e "$dir/inner.sh")
         class=qterminal ;;
     pterm)
+        mkdir -p "$dir/home/.putty/sessions"
+        echo WarnOnClose=0 >"$dir/home/.putty/sessions/Default%20Settings"
         command=(pterm -geometry 80x24 -e "${inner[@]}")
         class=pterm ;;
     xtermjs)
@@ -480,9 +491,79 @@ one_terminal()
             fi
         }
     done
+    window_closed "$name"
     stop_terminal
     echo "  ($((SECONDS - started)) s)"
 }
+
+# The window closed while the game waits for a key, with nothing between the game and the
+# terminal: the window as a window manager closes it, or in screen and tmux the multiplexer's
+# window (closing the xterm around them only detaches). The terminal's side of the pseudo-terminal
+# goes away, and the game must end as by SIGHUP, leaving no process behind. For this the shell
+# under `script` leaves, and the same shell runs alone on the terminal (session.sh).
+window_closed()
+{
+    local name=$1
+    local scripted
+    scripted=$(shell_pid)
+    : >"$dir/bare"
+    run_in_shell exit no-wait
+    wait_until 20 shell_replaced "$scripted" || { fail "$name: no shell of its own on the terminal after script"; return; }
+    xdotool type --delay 15 play_watched
+    xdotool key Return
+    local game
+    wait_until 20 watched_game_started || { fail "$name: the game did not start for the close"; return; }
+    game=$(watched_game)
+    # The watcher ignores SIGHUP for itself: a game that inherited that would be tested as under
+    # nohup, where a hang-up is not to end it by the signal.
+    (($(signals_ignored "$game") & 1)) && fail "$name: the game started with SIGHUP ignored"
+    # A key refused at either prompt: once the game has read it and answered, it waits for the
+    # next key.
+    wait_until 20 game_waits "$game" || { fail "$name: the game did not wait for a key"; end_watched_game "$game"; return; }
+    local io
+    io=$(game_io "$game")
+    xdotool key "$MARKER_KEY"
+    wait_until 20 game_answered_since "$game" "$io" || { fail "$name: the game did not answer a key"; end_watched_game "$game"; return; }
+    case $name in
+    screen) SCREENDIR="$dir/screens" screen -X kill ;;
+    tmux) tmux -S "$dir/tmux.socket" kill-pane ;;
+    # konsole asks first, whatever its settings say: the question answered as the player does,
+    # by its Close Window button.
+    konsole)
+        "$here/close_window.py" "$window" && wait_until 20 find_window --name '^Confirm Close' &&
+            xdotool windowfocus --sync "$window" && xdotool key alt+w ;;
+    *) "$here/close_window.py" "$window" ;;
+    esac || { fail "$name: the window could not be closed"; end_watched_game "$game"; return; }
+    wait_for_status 129 ||
+        fail "$name: closing the window ended the game with $(cat "$dir/status" 2>/dev/null || echo 'no status') instead of 129"
+    wait_until 20 process_gone "$game" || { fail "$name: the game is left running after its window was closed"; end_watched_game "$game"; }
+}
+
+shell_replaced() { [[ -s $dir/shell.pid && $(shell_pid) != "$1" ]]; }
+
+# The game under play_watched's watcher, a child of the shell.
+watched_game() { pgrep -P "$(pgrep -P "$(shell_pid)" -x sh | head -1)" | head -1; }
+
+watched_game_started() { [[ -n $(watched_game 2>/dev/null) ]]; }
+
+signals_ignored() { echo $((16#$(awk '/^SigIgn:/ {print $2}' "/proc/$1/status"))); }
+
+# Bytes read and written so far, and whether the game sleeps: its first screen drawn, a key
+# answered, are waits for the terminal.
+game_io() { awk '/^(rchar|wchar):/ {printf "%s ", $2}' "/proc/$1/io" && awk '{print $3}' "/proc/$1/stat"; }
+
+game_waits() { local io; io=$(game_io "$1") && read -r _ written state <<<"$io" && ((written > 0)) && [[ $state == S ]]; }
+
+game_answered_since()
+{
+    local io reads writes state reads_before writes_before
+    io=$(game_io "$1") && read -r reads writes state <<<"$io" && read -r reads_before writes_before _ <<<"$2" &&
+        ((reads > reads_before && writes > writes_before)) && [[ $state == S ]]
+}
+
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+end_watched_game() { kill -KILL "$1" 2>/dev/null; }
 
 # At least a window's height of lines (24) after byte $1 of st's -o file: its printed screen.
 st_printed_since() { (($(tail -c +$(($1 + 1)) "$dir/st-io.txt" | wc -l) >= 24)); }

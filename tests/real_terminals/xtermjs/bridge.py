@@ -7,7 +7,8 @@ page's terminal to a command on a pseudo-terminal over a WebSocket.
 The port it listens on (on 127.0.0.1) goes into PORT_FILE once it listens. The command starts when
 the page has told its size, leading a session of its own with the pseudo-terminal as its
 controlling terminal. SIGUSR1 asks the page for the text on its screen, which is then written into
-SCREEN_FILE. The bridge ends when the command's side of the pseudo-terminal closes."""
+SCREEN_FILE. The bridge ends when the command's side of the pseudo-terminal closes, or when the
+page goes: then the pseudo-terminal closes, and the command's side is hung up."""
 
 import asyncio
 import fcntl
@@ -110,8 +111,14 @@ async def main():
                     os.replace(screen_file + ".part", screen_file)
 
         reader = asyncio.ensure_future(from_page())
-        await to_page()
+        writer = asyncio.ensure_future(to_page())
+        await asyncio.wait([reader, writer], return_when=asyncio.FIRST_COMPLETED)
+        # A page that goes, its window closed, takes the terminal with it, as the window of any
+        # other terminal does: the command's side hangs up.
         reader.cancel()
+        writer.cancel()
+        loop.remove_reader(master)
+        os.close(master)
         child.wait()
         finished.set_result(None)
 
