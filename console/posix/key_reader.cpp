@@ -91,8 +91,9 @@ void decode_bytes()
     }
 }
 
-// Appends what the terminal has ready. False when it gives nothing any more.
-bool read_bytes()
+} // namespace
+
+bool read_keys()
 {
     const int room = static_cast<int>(sizeof reader.bytes) - reader.length;
     const ssize_t got = read(terminal.fd, reader.bytes + reader.length, static_cast<size_t>(room));
@@ -106,8 +107,6 @@ bool read_bytes()
     decode_bytes();
     return true;
 }
-
-} // namespace
 
 void expect_answers() { reader.answers_due = 1; }
 
@@ -129,8 +128,6 @@ long long key_deadline()
     return reader.front_since + (reader.front_is_report ? ANSWER_WAIT_MS : SEQUENCE_WAIT_MS);
 }
 
-bool read_keys() { return read_bytes(); }
-
 void take_front_as_it_stands()
 {
     if (reader.length > 0) {
@@ -142,7 +139,7 @@ void take_front_as_it_stands()
 void take_answers_come()
 {
     pollfd ready = {terminal.fd, POLLIN, 0};
-    while (reader.answers_due > 0 && poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN) != 0 && read_bytes()) {
+    while (reader.answers_due > 0 && poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN) != 0 && read_keys()) {
     }
 }
 
@@ -153,7 +150,7 @@ void wait_for_answers()
         const long long left = deadline - now_ms();
         pollfd ready = {terminal.fd, POLLIN, 0};
         if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0 || (ready.revents & POLLIN) == 0 ||
-            !read_bytes()) {
+            !read_keys()) {
             break;
         }
     }

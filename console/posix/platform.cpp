@@ -47,6 +47,20 @@ void stop_now(int number)
     stop_by_default(number);
 }
 
+// Answers an end or a stop the signals let in asked for. True when the game was stopped, and
+// has the terminal no more.
+bool answer_end_or_stop()
+{
+    if (ending_signal() != 0) {
+        end_by_signal(ending_signal());
+    }
+    const int stop = take_stop();
+    if (stop != 0) {
+        stop_now(stop);
+    }
+    return stop != 0;
+}
+
 // The game's mode, then its screen. From the background the system stops the game as it takes
 // the terminal (SIGTTOU), so the held signals are let in meanwhile: an end asked for then is
 // answered (the shell's kill of a background job), and so is a stop, after which it tries again.
@@ -55,15 +69,7 @@ void take_terminal()
     for (;;) {
         const int result = with_signals_let_in(set_game_mode);
         const int error = errno;
-        if (ending_signal() != 0) {
-            end_by_signal(ending_signal());
-        }
-        const int stop = take_stop();
-        if (stop != 0) {
-            stop_now(stop);
-            continue;
-        }
-        if (result == 0 || error != EINTR) {
+        if (!answer_end_or_stop() && (result == 0 || error != EINTR)) {
             break;
         }
     }
@@ -76,13 +82,8 @@ void take_terminal()
 // Answers what the signals let in asked for. True when the screen must be drawn again.
 bool answer_signals()
 {
-    if (ending_signal() != 0) {
-        end_by_signal(ending_signal());
-    }
     bool redraw = take_redraw();
-    const int stop = take_stop();
-    if (stop != 0) {
-        stop_now(stop);
+    if (answer_end_or_stop()) {
         take_terminal();
         redraw = true;
     }

@@ -80,24 +80,26 @@ void hold_signal(int number)
     }
 }
 
-void unblock(int number)
-{
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-}
-
 void take_default_action(int number)
 {
     install(number, SIG_DFL);
     raise(number);
-    unblock(number);
+    mask_signal(SIG_UNBLOCK, number);
 }
 
 bool something_asked() { return signals.ending != 0 || signals.stop != 0 || signals.redraw != 0; }
 
 } // namespace
+
+sigset_t mask_signal(int how, int number)
+{
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    sigset_t before;
+    sigprocmask(how, &only, &before);
+    return before;
+}
 
 long long now_ms()
 {
@@ -211,9 +213,6 @@ void end_by_default(int number)
 void stop_by_default(int number)
 {
     take_default_action(number);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    sigprocmask(SIG_BLOCK, &only, nullptr);
+    mask_signal(SIG_BLOCK, number);
     install(number, note_signal);
 }

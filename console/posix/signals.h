@@ -3,6 +3,11 @@
 // inside one. A fault cannot wait: its handler is the way out given to catch_signals.
 #pragma once
 
+#include <csignal>
+
+// Blocks or unblocks the one signal; the mask as it was before. Async-signal-safe.
+sigset_t mask_signal(int how, int number);
+
 // The clock of the waits, in milliseconds.
 long long now_ms();
 

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "signals.h"
+
 TerminalState terminal;
 
 namespace {
@@ -52,17 +54,6 @@ termios mode_for_game(termios mode)
     mode.c_cc[VMIN] = 1;
     mode.c_cc[VTIME] = 0;
     return mode;
-}
-
-// Blocks or unblocks the one signal; the mask as it was before.
-sigset_t mask_signal(int how, int number)
-{
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    sigset_t before;
-    sigprocmask(how, &only, &before);
-    return before;
 }
 
 // The terminal named by fd, opened anew, so that making it non-blocking changes nothing for the
