@@ -1,6 +1,7 @@
 // What terminals send for one key press, and the codes the game gets for it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@
 namespace {
 
 // Feeds the bytes as a terminal would hand them over, all at once, and collects every code. A
-// report too long to hold loses its middle, as the reader drops it.
+// sequence too long to hold loses its middle, as the reader drops it.
 std::vector<int> codes_of(std::string bytes)
 {
     std::vector<int> codes;
@@ -26,8 +27,8 @@ std::vector<int> codes_of(std::string bytes)
         if (key.consumed <= 0) {
             break;
         }
-        if (key.answer == Answer::GOES_ON) {
-            bytes.erase(at + REPORT_HEAD, static_cast<size_t>(key.consumed));
+        if (key.goes_on != nullptr) {
+            bytes.replace(at, static_cast<size_t>(key.consumed), key.goes_on);
             continue;
         }
         at += static_cast<size_t>(key.consumed);
@@ -122,9 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Alt+[ alone", "\x1b[", {'['}}, Case{"Alt+O alone", "\x1bO", {'O'}},
                       Case{"Escape, then Alt+[ alone", "\x1b\x1b[", {27, '['}},
                       Case{"Escape, then Alt+O alone", "\x1b\x1bO", {27, 'O'}},
+                      Case{"Alt+close bracket alone", "\x1b]", {']'}}, Case{"Alt+P alone", "\x1bP", {'P'}},
                       Case{"a report with a private marker", "\x1b[?1;2A", {}},
-                      Case{"a terminal's answer on a mode, then a key", "\x1b[?1036;2$yJ", {'J'}},
-                      Case{"Escape just before a terminal's answer", "\x1b\x1b[?1036;1$y", {27}},
+                      Case{"a terminal's report on a mode, then a key", "\x1b[?1036;2$yJ", {'J'}},
+                      Case{"Escape just before a terminal's report", "\x1b\x1b[?1036;1$y", {27}},
                       Case{"intermediate bytes", "\x1b[1 qJ", {'J'}},
                       Case{"three parameters", "\x1b[1;5;3A", {}},
                       Case{"qterminal's keypad 5", "\x1b[OEJ", {'J'}},
@@ -134,72 +136,48 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"cursor key with a first parameter", "\x1b[2;5A", {}}),
     case_name<Case>);
 
-struct AnswerCase {
-    const char* what;
-    std::string bytes;
-    Answer answer;
-};
-
-class Answers : public ::testing::TestWithParam<AnswerCase> {};
-
-// The answers to the game's questions are told apart from other reports, and are no key.
-TEST_P(Answers, AreToldAndAreNoKey)
+// Whatever a terminal sends that is no key, however long, is dropped to its last byte: none of it
+// may become keys, nor may the key right behind it be lost. Each case is followed by "e".
+std::string long_sequence(const std::string& head, const std::string& repeated, int times, const std::string& end)
 {
-    const auto* data = reinterpret_cast<const unsigned char*>(GetParam().bytes.data());
-    const KeyPress key = decode_key(data, static_cast<int>(GetParam().bytes.size()), true);
-    EXPECT_EQ(key.consumed, static_cast<int>(GetParam().bytes.size()));
-    EXPECT_EQ(key.key.count, 0);
-    EXPECT_EQ(key.answer, GetParam().answer);
+    std::string bytes = head;
+    for (int i = 0; i < times; ++i) {
+        bytes += repeated;
+    }
+    return bytes + end;
 }
+
+class DroppedWhole : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DroppedWhole, AndTheKeyBehindKept) { EXPECT_EQ(codes_of(GetParam().bytes + "e"), GetParam().codes); }
 
 INSTANTIATE_TEST_SUITE_P(
-    Decoder, Answers,
-    ::testing::Values(AnswerCase{"meta set", "\x1b[?1036;1$y", Answer::META_SET},
-                      AnswerCase{"meta permanently set", "\x1b[?1036;3$y", Answer::META_SET},
-                      AnswerCase{"meta reset", "\x1b[?1036;2$y", Answer::META_NOT_SET},
-                      AnswerCase{"meta not known", "\x1b[?1036;0$y", Answer::META_NOT_SET},
-                      AnswerCase{"another mode", "\x1b[?1035;1$y", Answer::NONE},
-                      AnswerCase{"device attributes, xterm", "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",
-                                 Answer::DEVICE_ATTRIBUTES},
-                      AnswerCase{"device attributes, Linux console", "\x1b[?6c", Answer::DEVICE_ATTRIBUTES},
-                      AnswerCase{"secondary device attributes", "\x1b[>41;379;0c", Answer::NONE}),
-    case_name<AnswerCase>);
-
-// A report comes in pieces on a slow line, and may be longer than anything held: once begun, it
-// is waited for as an answer, never taken as keys; however long, it is read on to its final byte.
-TEST(Reports, BegunAreWaitedForAsAnswersAndLongOnesAreReadToTheirEnd)
-{
-    const std::string begun = "\x1b[?64;1";
-    const auto* data = reinterpret_cast<const unsigned char*>(begun.data());
-    EXPECT_EQ(decode_key(data, static_cast<int>(begun.size()), true).answer, Answer::BEGUN);
-    EXPECT_EQ(decode_key(data, 2, true).answer, Answer::NONE);  // ESC [ may still be a key
-    const KeyPress cut = decode_key(data, static_cast<int>(begun.size()), false);
-    EXPECT_EQ(cut.consumed, static_cast<int>(begun.size()));  // cut short: dropped whole
-    EXPECT_EQ(cut.key.count, 0);
-    for (const int length : {MAX_KEY_BYTES + 1, 93, 1000}) {
-        std::string report = "\x1b[?64";
-        while (static_cast<int>(report.size()) < length - 1) {
-            report += ";1";
-        }
-        report.resize(static_cast<size_t>(length - 1));
-        report += "c";
-        std::string held = report;
-        int goes = 0;
-        KeyPress key{};
-        for (;;) {
-            key = decode_key(reinterpret_cast<const unsigned char*>(held.data()), static_cast<int>(held.size()), true);
-            if (key.answer != Answer::GOES_ON) {
-                break;
-            }
-            held.erase(REPORT_HEAD, static_cast<size_t>(key.consumed));
-            ++goes;
-        }
-        EXPECT_GT(goes, 0) << length;
-        EXPECT_EQ(key.answer, Answer::DEVICE_ATTRIBUTES) << length;
-        EXPECT_EQ(key.consumed, static_cast<int>(held.size())) << length;
-        EXPECT_EQ(codes_of(report + "e"), std::vector<int>{'e'}) << length;
-    }
-}
+    Decoder, DroppedWhole,
+    ::testing::Values(
+        Case{"an 84-byte cursor sequence", long_sequence("\x1b[", "1;", 41, "A"), {'e'}},
+        Case{"CSI u with 300 semicolons", long_sequence("\x1b[97", ";", 300, "u"), {'e'}},
+        Case{"100 intermediate bytes", long_sequence("\x1b[1", " ", 100, "q"), {'e'}},
+        Case{"a 93-byte report", long_sequence("\x1b[?64", ";1", 44, "c"), {'e'}},
+        Case{"a 1000-byte report", long_sequence("\x1b[?64", ";1", 497, "c"), {'e'}},
+        Case{"SS3 with 100 digits", long_sequence("\x1bO", "1", 100, "P"), {'e'}},
+        Case{"a DCS answer", "\x1bP1$r0;1m\x1b\\", {'e'}},
+        Case{"an OSC colour answer ended by BEL", "\x1b]11;rgb:0000/0000/0000\x07", {'e'}},
+        Case{"an OSC colour answer ended by ST", "\x1b]10;rgb:ffff/ffff/ffff\x1b\\", {'e'}},
+        Case{"an APC answer", "\x1b_Gi=31;OK\x1b\\", {'e'}},
+        Case{"a PM", "\x1b^private\x1b\\", {'e'}},
+        Case{"an SOS", "\x1bXstart of string\x1b\\", {'e'}},
+        Case{"a 300-byte OSC", long_sequence("\x1b]2;", "abcdefghij", 30, "\x07"), {'e'}},
+        Case{"an OSC cancelled by CAN", "\x1b]0;title\x18", {'e'}},
+        Case{"an OSC cut by Escape, then Up", "\x1b]0;title\x1b[A", {224, 72, 'e'}},
+        Case{"an OSC cut short", "\x1b]0;tit", {}},
+        Case{"an X10 mouse report over column e, row 0", "\x1b[M e0", {'e'}},
+        Case{"an X10 mouse report cut short", "\x1b[M ", {}},
+        Case{"an SGR mouse press", "\x1b[<0;5;10M", {'e'}},
+        Case{"an SGR mouse release", "\x1b[<0;5;10m", {'e'}},
+        Case{"an urxvt mouse report", "\x1b[32;5;10M", {'e'}},
+        Case{"a report nobody asked for", "\x1b[?1;2c", {'e'}},
+        Case{"a report cut short", "\x1b[?64;1", {}}),
+    case_name<Case>);
 
 // Keys as terminals report them in their keyboard protocols: kitty's (CSI u), also offered by
 // iTerm2, WezTerm and foot, and xterm's modifyOtherKeys.
@@ -322,17 +300,11 @@ TEST(Decoder, WaitsForTheRestOfASequence)
     EXPECT_EQ(decode_key(euro, 2, true).consumed, 0);
     const auto* qterminal = reinterpret_cast<const unsigned char*>("\x1b[OE");
     EXPECT_EQ(decode_key(qterminal, 3, true).consumed, 0);
-}
-
-TEST(Decoder, EndlessSequenceIsDropped)
-{
-    // No terminal sends it; the reader's buffer must not fill up waiting for its end.
-    const std::string bytes = "\x1b[" + std::string(100, '1') + "A";
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const KeyPress key = decode_key(data, static_cast<int>(bytes.size()), true);
-    EXPECT_GT(key.consumed, 0);
-    EXPECT_LE(key.consumed, MAX_KEY_BYTES);
-    EXPECT_EQ(key.key.count, 0);
+    // However long the wait, a begun report or control string is never taken for keys.
+    for (const char* begun : {"\x1b[?64;1", "\x1b]11;rgb:00", "\x1bP1$r", "\x1b[M a"}) {
+        EXPECT_EQ(decode_key(reinterpret_cast<const unsigned char*>(begun), static_cast<int>(std::strlen(begun)), true).consumed, 0)
+            << begun;
+    }
 }
 
 } // namespace

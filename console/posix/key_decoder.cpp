@@ -7,6 +7,9 @@
 namespace {
 
 constexpr int ESC = 27;
+constexpr int BEL = 7;
+constexpr int CAN = 24;  // with SUB, cancels a control string
+constexpr int SUB = 26;
 
 // What the bytes at the front turned out to be, before it becomes codes.
 struct Found {
@@ -14,34 +17,22 @@ struct Found {
     PcKey key;      // a key that types no character, or KEY_NONE
     int modifiers;  // with key
     int character;  // 1..255 for a key that types one, else 0
-    Answer answer;  // for bytes that are no key
+    const char* goes_on;  // see KeyPress
     bool on_keypad; // key is a cursor key of the numeric keypad
 };
 
-Found need_more() { return {0, KEY_NONE, 0, 0, Answer::NONE, false}; }
-Found report_begun() { return {0, KEY_NONE, 0, 0, Answer::BEGUN, false}; }
-Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, Answer::NONE, false}; }
-Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, Answer::NONE, false}; }
-Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE, false}; }
-Found keypad_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, Answer::NONE, true}; }
-Found answer(int consumed, Answer what) { return {consumed, KEY_NONE, 0, 0, what, false}; }
+// What stands for a sequence that has gone on past MAX_KEY_BYTES, ahead of its rest. Too long for
+// any key, a CSI or SS3 sequence is read on as a terminal's report is, to its final byte; a
+// control string as begun, to its terminator.
+constexpr char REPORT_GOES_ON[] = "\x1b[?";
+constexpr char STRING_GOES_ON[] = "\x1bP+";
 
-// A sequence with a private marker is no key; it may be the answer to one of the game's
-// questions: CSI ? 1036 ; n $ y for "meta sends escape", CSI ? ... c for the device attributes.
-Found private_sequence(const unsigned char* bytes, int consumed)
-{
-    static constexpr char META_ANSWER[] = "\x1b[?1036;";
-    constexpr int start = sizeof META_ANSWER - 1;
-    if (consumed == start + 3 && std::memcmp(bytes, META_ANSWER, start) == 0 && bytes[start + 1] == '$' &&
-        bytes[start + 2] == 'y') {
-        const int value = bytes[start];
-        return answer(consumed, value == '1' || value == '3' ? Answer::META_SET : Answer::META_NOT_SET);
-    }
-    if (bytes[2] == '?' && bytes[consumed - 1] == 'c') {
-        return answer(consumed, Answer::DEVICE_ATTRIBUTES);
-    }
-    return nothing(consumed);
-}
+Found need_more() { return {0, KEY_NONE, 0, 0, nullptr, false}; }
+Found nothing(int consumed) { return {consumed, KEY_NONE, 0, 0, nullptr, false}; }
+Found goes_on(int consumed, const char* standing_for) { return {consumed, KEY_NONE, 0, 0, standing_for, false}; }
+Found character(int consumed, int code) { return {consumed, KEY_NONE, 0, code, nullptr, false}; }
+Found pc_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, nullptr, false}; }
+Found keypad_key(int consumed, PcKey key, int modifiers) { return {consumed, key, modifiers, 0, nullptr, true}; }
 
 // The letters that end a cursor or F1..F4 sequence, in CSI and SS3 form alike.
 PcKey letter_key(int letter)
@@ -301,7 +292,7 @@ Found decode_csi_final(int consumed, const unsigned char* parameters, int length
 // The forms of "parameters, then a final byte" that keys are sent in.
 enum class Form {
     CSI,          // ESC [: parameter bytes, intermediate bytes, a final byte; rxvt ends on '$' too
-    CSI_PRIVATE,  // ESC [ with a private marker (a terminal's report or answer): '$' is no end
+    CSI_PRIVATE,  // ESC [ with a private marker (a terminal's report): '$' is no end
     SS3,          // ESC O: digits and ';' at most, then the final byte
 };
 
@@ -314,14 +305,14 @@ struct Scan {
 };
 
 // Scans from bytes[2], after ESC and the form's letter. A control byte cannot be inside a
-// sequence, nor can one go on past MAX_KEY_BYTES.
+// sequence; past MAX_KEY_BYTES no key can be.
 Scan scan_sequence(const unsigned char* bytes, int length, Form form)
 {
     bool intermediates = false;
     for (int i = 2; i < length; ++i) {
         const int byte = bytes[i];
         if (i >= MAX_KEY_BYTES) {
-            return {form == Form::CSI_PRIVATE ? Scanned::TOO_LONG : Scanned::BROKEN, i, intermediates};
+            return {Scanned::TOO_LONG, i, intermediates};
         }
         const bool parameter = form == Form::SS3 ? (byte >= '0' && byte <= '9') || byte == ';'
                                                  : byte >= 0x30 && byte <= 0x3F && !intermediates;
@@ -340,34 +331,23 @@ Scan scan_sequence(const unsigned char* bytes, int length, Form form)
     return {Scanned::UNFINISHED, length, intermediates};
 }
 
-// A sequence that reached no final byte: broken, no key so far; cut short, not complete yet, or
-// no key once nothing more can come; ESC and a letter with nothing after it, Alt with that letter.
+// A sequence that reached no final byte: broken, no key so far; too long for any key, no key to
+// its end, however far; cut short, not complete yet, or no key once nothing more can come; ESC
+// and a letter with nothing after it, Alt with that letter.
 Found not_final(const Scan& scan, const unsigned char* bytes, int length, bool more_may_follow)
 {
-    if (scan.how == Scanned::BROKEN) {
-        return nothing(scan.at);
-    }
-    if (more_may_follow && length < MAX_KEY_BYTES) {
-        return need_more();
-    }
-    return length == 2 ? character(2, bytes[1]) : nothing(length);
-}
-
-// A sequence with a private marker: a terminal's report, never a key, however slowly or
-// however long it comes. Cut short when nothing more can come, it is dropped whole.
-Found private_report(const Scan& scan, const unsigned char* bytes, int length, bool more_may_follow)
-{
     switch (scan.how) {
-    case Scanned::FINAL:
-        return private_sequence(bytes, scan.at + 1);
     case Scanned::BROKEN:
         return nothing(scan.at);
     case Scanned::TOO_LONG:
-        return answer(scan.at - REPORT_HEAD, Answer::GOES_ON);
-    case Scanned::UNFINISHED:
+        return goes_on(scan.at, REPORT_GOES_ON);
+    default:
         break;
     }
-    return more_may_follow ? report_begun() : nothing(length);
+    if (more_may_follow) {
+        return need_more();
+    }
+    return length == 2 ? character(2, bytes[1]) : nothing(length);
 }
 
 // Two terminals put a letter right after ESC [: the Linux console its F1..F5 (ESC [ [ A ..
@@ -385,21 +365,55 @@ Found decode_csi_letter(const unsigned char* bytes, int length, bool more_may_fo
     return pc_key(4, letter >= 'A' && letter <= 'E' ? static_cast<PcKey>(KEY_F1 + (letter - 'A')) : KEY_NONE, 0);
 }
 
+// An X10 mouse report, left on by another program: ESC [ M and three bytes of any value.
+constexpr int X10_MOUSE_REPORT = 6;
+
 // bytes[0..1] is ESC [.
 Found decode_csi(const unsigned char* bytes, int length, bool more_may_follow)
 {
     if (length >= 3 && (bytes[2] == '[' || bytes[2] == 'O')) {
         return decode_csi_letter(bytes, length, more_may_follow);
     }
+    if (length >= 3 && bytes[2] == 'M') {
+        if (length >= X10_MOUSE_REPORT) {
+            return nothing(X10_MOUSE_REPORT);
+        }
+        return more_may_follow ? need_more() : nothing(length);
+    }
+    // A private marker begins a terminal's report, which no key sends.
     const bool private_marker = length > 2 && bytes[2] >= '<' && bytes[2] <= '?';
     const Scan scan = scan_sequence(bytes, length, private_marker ? Form::CSI_PRIVATE : Form::CSI);
-    if (private_marker) {
-        return private_report(scan, bytes, length, more_may_follow);
-    }
     if (scan.how != Scanned::FINAL) {
         return not_final(scan, bytes, length, more_may_follow);
     }
-    return scan.intermediates ? nothing(scan.at + 1) : decode_csi_final(scan.at + 1, bytes + 2, scan.at - 2, bytes[scan.at]);
+    if (private_marker || scan.intermediates) {
+        return nothing(scan.at + 1);
+    }
+    return decode_csi_final(scan.at + 1, bytes + 2, scan.at - 2, bytes[scan.at]);
+}
+
+// A control string (DCS, OSC, SOS, PM, APC: ESC and P, ], X, ^ or _) is a terminal's answer or
+// report, never a key, to its terminator: ST (ESC \) or BEL; CAN and SUB cancel it, and an ESC
+// that begins anything else ends it and begins what follows. However long, it is read on to its
+// end. ESC and the letter with nothing after them are Alt with that letter.
+Found decode_control_string(const unsigned char* bytes, int length, bool more_may_follow)
+{
+    for (int i = 2; i < length; ++i) {
+        if (i >= MAX_KEY_BYTES) {
+            return goes_on(i, STRING_GOES_ON);
+        }
+        const int byte = bytes[i];
+        if (byte == BEL || byte == CAN || byte == SUB) {
+            return nothing(i + 1);
+        }
+        if (byte == ESC && i + 1 < length) {
+            return nothing(bytes[i + 1] == '\\' ? i + 2 : i);
+        }
+    }
+    if (more_may_follow) {
+        return need_more();
+    }
+    return length == 2 ? character(2, bytes[1]) : nothing(length);
 }
 
 // bytes[0..1] is ESC O.
@@ -465,9 +479,13 @@ Found decode_character(const unsigned char* bytes, int length, bool more_may_fol
     return character(have, code_point >= 0x80 ? character_code(static_cast<unsigned long>(code_point)) : lead);
 }
 
-// Alt before a key: ESC, then the key's own bytes.
+// Alt before a key: ESC, then the key's own bytes. Before a sequence too long for any key, the
+// ESC is no key either.
 Found with_alt(Found key)
 {
+    if (key.goes_on != nullptr) {
+        return nothing(1);
+    }
     if (key.consumed > 0) {
         key.consumed += 1;
         key.modifiers |= MOD_ALT;
@@ -488,10 +506,16 @@ Found find_key(const unsigned char* bytes, int length, bool more_may_follow)
         return decode_csi(bytes, length, more_may_follow);
     case 'O':
         return decode_ss3(bytes, length, more_may_follow);
+    case 'P':
+    case ']':
+    case 'X':
+    case '^':
+    case '_':
+        return decode_control_string(bytes, length, more_may_follow);
     case ESC:
         // Alt before a cursor or function key. Otherwise Escape was pressed, and what follows
         // is a key of its own; ESC ESC [ with nothing after it is Escape, then Alt+[. Escape
-        // just before the terminal's answer is Escape too: no key has a private marker.
+        // just before a terminal's report is Escape too: no key has a private marker.
         if (length > 3 && bytes[2] == '[' && bytes[3] >= '<' && bytes[3] <= '?') {
             return character(1, ESC);
         }
@@ -510,14 +534,14 @@ Found find_key(const unsigned char* bytes, int length, bool more_may_follow)
 KeyPress decode_key(const unsigned char* bytes, int length, bool more_may_follow)
 {
     if (length <= 0) {
-        return {0, NO_KEY, Answer::NONE};
+        return {0, NO_KEY, nullptr};
     }
     const Found found = find_key(bytes, length, more_may_follow);
     if (found.key != KEY_NONE) {
-        return {found.consumed, pc_key_codes(found.key, found.modifiers, found.on_keypad), Answer::NONE};
+        return {found.consumed, pc_key_codes(found.key, found.modifiers, found.on_keypad), nullptr};
     }
     if (found.character != 0) {
-        return {found.consumed, {1, {found.character, 0}}, Answer::NONE};
+        return {found.consumed, {1, {found.character, 0}}, nullptr};
     }
-    return {found.consumed, NO_KEY, found.answer};
+    return {found.consumed, NO_KEY, found.goes_on};
 }

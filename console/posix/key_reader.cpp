@@ -2,20 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
 #include <unistd.h>
 
 #include "key_decoder.h"
 #include "signals.h"
-#include "terminal_state.h"
 
 namespace {
 
 // How long the rest of a key's sequence may take to follow its first byte.
 constexpr int SEQUENCE_WAIT_MS = 100;
-// How long the answers to the questions may take: a terminal that answers nothing, a serial
-// line, costs this once; and how long one answer may take once it has begun.
-constexpr int ANSWER_WAIT_MS = 1000;
 
 // Keys typed ahead and not taken yet, oldest first. Far more than a screen's drawing lets pile
 // up; past it, the oldest go.
@@ -26,20 +21,12 @@ struct Reader {
     unsigned char bytes[MAX_KEY_BYTES * 2];
     int length = 0;
     long long front_since = -1;  // when the sequence at the front was begun
-    bool front_is_report = false;  // it is a terminal's report, which may take an answer's time
     KeyCodes keys[KEYS_HELD];
     int first_key = 0;
     int key_count = 0;
-    int answers_due = 0;  // the device attributes, the last answer, not come yet
 };
 
 Reader reader;
-
-void drop_bytes(int at, int count)
-{
-    reader.length -= count;
-    std::memmove(reader.bytes + at, reader.bytes + at + count, static_cast<size_t>(reader.length - at));
-}
 
 void keep_key(const KeyCodes& key)
 {
@@ -51,15 +38,6 @@ void keep_key(const KeyCodes& key)
     ++reader.key_count;
 }
 
-void note_answer(Answer answer)
-{
-    if (answer == Answer::META_SET || answer == Answer::META_NOT_SET) {
-        terminal.meta_was_set = answer == Answer::META_SET;
-    } else if (answer == Answer::DEVICE_ATTRIBUTES && reader.answers_due > 0) {
-        --reader.answers_due;
-    }
-}
-
 // Takes what the front decodes to. False when it is not complete yet.
 bool take_front(bool more_may_follow)
 {
@@ -68,17 +46,16 @@ bool take_front(bool more_may_follow)
         if (reader.front_since < 0) {
             reader.front_since = now_ms();
         }
-        reader.front_is_report = front.answer == Answer::BEGUN;
         return false;
     }
-    if (front.answer == Answer::GOES_ON) {
-        drop_bytes(REPORT_HEAD, front.consumed);  // the same report, begun as long ago
-        return true;
+    // A sequence that goes on stays at the front, begun as long ago.
+    const int standing = front.goes_on != nullptr ? static_cast<int>(std::strlen(front.goes_on)) : 0;
+    std::memmove(reader.bytes + standing, reader.bytes + front.consumed, static_cast<size_t>(reader.length - front.consumed));
+    std::memcpy(reader.bytes, front.goes_on, static_cast<size_t>(standing));
+    reader.length += standing - front.consumed;
+    if (standing == 0) {
+        reader.front_since = -1;
     }
-    drop_bytes(0, front.consumed);
-    reader.front_since = -1;
-    reader.front_is_report = false;
-    note_answer(front.answer);
     if (front.key.count > 0) {
         keep_key(front.key);
     }
@@ -93,22 +70,23 @@ void decode_bytes()
 
 } // namespace
 
-bool read_keys()
+bool read_keys(int fd)
 {
     const int room = static_cast<int>(sizeof reader.bytes) - reader.length;
-    const ssize_t got = read(terminal.fd, reader.bytes + reader.length, static_cast<size_t>(room));
+    const ssize_t got = read(fd, reader.bytes + reader.length, static_cast<size_t>(room));
     if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
         return true;
     }
     if (got <= 0) {
+        if (got == 0) {
+            errno = EIO;
+        }
         return false;
     }
     reader.length += static_cast<int>(got);
     decode_bytes();
     return true;
 }
-
-void expect_answers() { reader.answers_due = 1; }
 
 bool key_waiting() { return reader.key_count > 0; }
 
@@ -120,13 +98,7 @@ KeyCodes take_key()
     return key;
 }
 
-long long key_deadline()
-{
-    if (reader.front_since < 0) {
-        return -1;
-    }
-    return reader.front_since + (reader.front_is_report ? ANSWER_WAIT_MS : SEQUENCE_WAIT_MS);
-}
+long long key_deadline() { return reader.front_since < 0 ? -1 : reader.front_since + SEQUENCE_WAIT_MS; }
 
 void take_front_as_it_stands()
 {
@@ -134,25 +106,4 @@ void take_front_as_it_stands()
         take_front(false);
         decode_bytes();
     }
-}
-
-void take_answers_come()
-{
-    pollfd ready = {terminal.fd, POLLIN, 0};
-    while (reader.answers_due > 0 && poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN) != 0 && read_keys()) {
-    }
-}
-
-void wait_for_answers()
-{
-    const long long deadline = now_ms() + ANSWER_WAIT_MS;
-    while (reader.answers_due > 0) {
-        const long long left = deadline - now_ms();
-        pollfd ready = {terminal.fd, POLLIN, 0};
-        if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0 || (ready.revents & POLLIN) == 0 ||
-            !read_keys()) {
-            break;
-        }
-    }
-    reader.answers_due = 0;
 }

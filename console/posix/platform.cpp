@@ -3,8 +3,9 @@
 // terminal's alternate screen; and whatever ends or stops the program gives the terminal back
 // first, with nothing of the game's reaching the player's screen after it.
 //
-// Signals are answered here, between two steps of the game (see signals.h): an end, a stop, a
-// screen to draw again.
+// Everything the game waits for is waited for in one loop, next_event, which also answers
+// what the signals let in while it waits ask for (see signals.h): an end, a stop, a screen to
+// draw again. The terminal going away is learnt from a read or a write.
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -29,36 +30,24 @@ constexpr ErrorReason ERROR_REASONS[] = {
 // Also the handler of the fault signals, which cannot wait for the game's next step.
 [[noreturn]] void end_by_signal(int number)
 {
-    // A terminal that has hung up has nothing more to say.
-    if (number != SIGHUP) {
-        wait_for_answers();
+    // The hang-up's signal may come before a read has found the terminal gone: a terminal that
+    // has hung up takes nothing more.
+    if (number == SIGHUP) {
+        found_hung_up();
     }
     give_back_now();
     end_by_default(number);
 }
 
-// At once, so that no shell finds the game still holding the terminal after the stop it saw
-// (a wrapper such as faketime stops at the same moment): answers still on their way are taken
-// when the game has the terminal again.
-void stop_now(int number)
+// Gives the terminal back and ends by the signal that asked for an end, or stops by the one that
+// asked for a stop, until continued.
+void end_or_stop(Woken asked)
 {
-    take_answers_come();
-    give_back_now();
-    stop_by_default(number);
-}
-
-// Answers an end or a stop the signals let in asked for. True when the game was stopped, and
-// has the terminal no more.
-bool answer_end_or_stop()
-{
-    if (ending_signal() != 0) {
+    if (asked == Woken::END) {
         end_by_signal(ending_signal());
     }
-    const int stop = take_stop();
-    if (stop != 0) {
-        stop_now(stop);
-    }
-    return stop != 0;
+    give_back_now();
+    stop_by_default(take_stop());
 }
 
 // The game's mode, then its screen. From the background the system stops the game as it takes
@@ -67,35 +56,107 @@ bool answer_end_or_stop()
 void take_terminal()
 {
     for (;;) {
-        const int result = with_signals_let_in(set_game_mode);
+        int result = 0;
+        const Woken asked = with_signals_let_in(set_game_mode, result);
         const int error = errno;
-        if (!answer_end_or_stop() && (result == 0 || error != EINTR)) {
+        if (asked == Woken::END || asked == Woken::STOP) {
+            end_or_stop(asked);
+            continue;
+        }
+        if (result == 0 || error != EINTR) {
             break;
         }
     }
-    take_redraw();  // the screen is drawn whole from here anyway
-    if (put_screen_on()) {
-        expect_answers();
-    }
+    put_screen_on();
 }
 
-// Answers what the signals let in asked for. True when the screen must be drawn again.
-bool answer_signals()
-{
-    bool redraw = take_redraw();
-    if (answer_end_or_stop()) {
-        take_terminal();
-        redraw = true;
-    }
-    return redraw && terminal.output_is_terminal;
-}
-
-// The terminal is gone: a hang-up ends the game as its signal does, unless that is ignored (as
-// under nohup), and then there are no keys to read any more.
+// The terminal has gone (a read found its end, or a write failed with EIO): this ends the game
+// as the hang-up's signal does, unless that is ignored (as under nohup), and then there are no
+// keys to read any more.
 void terminal_gone()
 {
-    if (hung_up() && !ignored(SIGHUP)) {
+    note_hung_up();
+    if (!ignored(SIGHUP)) {
         end_by_signal(SIGHUP);
+    }
+}
+
+// The quit and suspend keys reach the game only where the terminal sends them as sequences
+// (CSI u and the like); they must then do what the terminal's own would, to the whole job.
+bool sent_as_signal(const KeyCodes& key)
+{
+    if (key.count != 1) {
+        return false;
+    }
+    const cc_t code = static_cast<cc_t>(key.codes[0]);
+    const int number = code == terminal.game_mode.c_cc[VQUIT] ? SIGQUIT : code == terminal.game_mode.c_cc[VSUSP] ? SIGTSTP : 0;
+    if (number == 0) {
+        return false;
+    }
+    const pid_t group = tcgetpgrp(terminal.fd);
+    if (group <= 0 || kill(-group, number) != 0) {
+        raise(number);
+    }
+    return true;
+}
+
+enum class Event {
+    KEY,     // a key press, in key
+    ROOM,    // standard output takes more
+    REDRAW,  // the screen must be drawn again from its start
+    GONE,    // no key can be read any more
+};
+
+// Waits for a key (or, writing, for room on standard output), answering whatever the wait
+// brings. The first key of a read is handed out at once; before a key typed ahead of it, the
+// signals are let in, so that a stop or an end asked for meanwhile comes first.
+Event next_event(bool writing, KeyCodes& key)
+{
+    bool checked = false;  // the signals were let in since the key at the front came
+    for (;;) {
+        const bool key_ready = !writing && key_waiting();
+        if (key_ready && checked) {
+            key = take_key();
+            if (!sent_as_signal(key)) {
+                return Event::KEY;
+            }
+            checked = false;
+            continue;
+        }
+        const Woken woken = wait_for(writing ? STDOUT_FILENO : terminal.fd, writing, key_ready ? 0 : key_deadline());
+        switch (woken) {
+        case Woken::END:
+        case Woken::STOP:
+            end_or_stop(woken);
+            take_terminal();
+            if (terminal.output_is_terminal) {
+                return Event::REDRAW;
+            }
+            break;
+        case Woken::REDRAW:
+            if (terminal.output_is_terminal) {
+                return Event::REDRAW;
+            }
+            break;
+        case Woken::TIMED_OUT:
+            if (!key_ready) {
+                take_front_as_it_stands();
+            }
+            checked = true;
+            break;
+        case Woken::READY:
+            if (writing) {
+                return Event::ROOM;
+            }
+            if (!key_ready && !read_keys(terminal.fd)) {
+                if (errno == EIO) {
+                    terminal_gone();
+                }
+                return Event::GONE;
+            }
+            checked = true;
+            break;
+        }
     }
 }
 
@@ -115,27 +176,6 @@ int cannot_write(int error, Failure& failure)
     return -1;
 }
 
-// The quit and suspend keys reach the game only where the terminal sends them as sequences
-// (CSI u and the like); they must then do what the terminal's own would.
-int signal_of_key(const KeyCodes& key)
-{
-    if (key.count != 1) {
-        return 0;
-    }
-    if (key.codes[0] == terminal.game_mode.c_cc[VQUIT]) {
-        return SIGQUIT;
-    }
-    return key.codes[0] == terminal.game_mode.c_cc[VSUSP] ? SIGTSTP : 0;
-}
-
-void send_to_foreground(int number)
-{
-    const pid_t group = tcgetpgrp(terminal.fd);
-    if (group <= 0 || kill(-group, number) != 0) {
-        raise(number);
-    }
-}
-
 } // namespace
 
 Failure take_console()
@@ -152,57 +192,42 @@ const char* clear_terminal() { return terminal.output_is_terminal ? CLEAR : FORM
 
 int write_some(const char* bytes, int length, Failure& failure)
 {
-    for (;;) {
-        if (wait_for(STDOUT_FILENO, true, -1) == Woken::SIGNALLED) {
-            if (answer_signals()) {
-                return 0;
+    // An output that never keeps a write waiting is written at once, and waited for only when
+    // full; one that may is waited for first, and given no more than a pipe takes at once once
+    // it has room, so that the write never blocks with the signals held back.
+    if (terminal.output_may_block && length > PIPE_BUF) {
+        length = PIPE_BUF;
+    }
+    for (bool room = !terminal.output_may_block;; room = true) {
+        if (room) {
+            const ssize_t put = write(STDOUT_FILENO, bytes, static_cast<size_t>(length));
+            if (put > 0) {
+                return static_cast<int>(put);
             }
-            continue;
+            if (put == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                return cannot_write(put == 0 ? EIO : errno, failure);
+            }
         }
-        // No more than a pipe takes at once once it has room, so that even a blocking one never
-        // blocks with the signals held back.
-        const ssize_t put = write(STDOUT_FILENO, bytes, static_cast<size_t>(length < PIPE_BUF ? length : PIPE_BUF));
-        if (put > 0) {
-            return static_cast<int>(put);
+        KeyCodes none = NO_KEY;
+        if (next_event(true, none) == Event::REDRAW) {
+            return 0;
         }
-        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            continue;
-        }
-        return cannot_write(put == 0 ? EIO : errno, failure);
     }
 }
 
 Input next_input()
 {
-    for (;;) {
-        // Also before a key typed ahead, so that a stop or an end asked for comes before it.
-        const Woken woken = wait_for(terminal.fd, false, key_waiting() ? 0 : key_deadline());
-        if (woken == Woken::SIGNALLED) {
-            if (answer_signals()) {
-                return {Input::REDRAW, NO_KEY};
-            }
-            continue;
-        }
-        if (key_waiting()) {
-            const KeyCodes key = take_key();
-            const int signal_number = signal_of_key(key);
-            if (signal_number == 0) {
-                return {Input::KEY, key};
-            }
-            send_to_foreground(signal_number);
-        } else if (woken == Woken::READY && !read_keys()) {
-            terminal_gone();
-            return {Input::GONE, NO_KEY};
-        } else if (woken == Woken::TIMED_OUT) {
-            take_front_as_it_stands();
-        }
+    KeyCodes key = NO_KEY;
+    switch (next_event(false, key)) {
+    case Event::KEY:
+        return {Input::KEY, key};
+    case Event::GONE:
+        return {Input::GONE, NO_KEY};
+    default:
+        return {Input::REDRAW, NO_KEY};
     }
 }
 
-void give_terminal_back()
-{
-    wait_for_answers();
-    give_back_now();
-}
+void give_terminal_back() { give_back_now(); }
 
 void write_error(const char* text, int length) { write_all(STDERR_FILENO, text, length); }

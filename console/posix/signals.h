@@ -3,11 +3,6 @@
 // inside one. A fault cannot wait: its handler is the way out given to catch_signals.
 #pragma once
 
-#include <csignal>
-
-// Blocks or unblocks the one signal; the mask as it was before. Async-signal-safe.
-sigset_t mask_signal(int how, int number);
-
 // The clock of the waits, in milliseconds.
 long long now_ms();
 
@@ -15,20 +10,25 @@ long long now_ms();
 // (nohup, background jobs).
 void catch_signals(void (*on_fault)(int number));
 
-enum class Woken { READY, TIMED_OUT, SIGNALLED };
+// What a wait ended on; a signal's ask outranks the terminal being ready.
+enum class Woken {
+    READY,      // fd can be read (or written), or will tell why not
+    TIMED_OUT,  // the deadline passed
+    END,        // a signal asked for the end: see ending_signal
+    STOP,       // a signal asked for a stop: see take_stop
+    REDRAW,     // continued, or the window resized: the screen must be drawn again
+};
 
-// Waits, with the held signals let in, until fd can be read (or written), the deadline (-1:
-// none) passes, or a signal has asked for something.
+// Waits, with the held signals let in, until fd can be read (or written), the deadline passes
+// (-1: none; 0: only lets in what is pending), or a signal has asked for something.
 Woken wait_for(int fd, bool writing, long long deadline);
 
 // Runs call with the held signals let in, for a call that the system may stop or interrupt;
-// errno as the call left it.
-int with_signals_let_in(int (*call)());
+// errno as the call left it. What a signal asked for meanwhile, or READY.
+Woken with_signals_let_in(int (*call)(), int& result);
 
-// What the signals let in asked for. Each take forgets what it returns.
-int ending_signal();  // the signal to end by, 0 for none
-int take_stop();      // the signal to stop by (SIGTSTP, SIGTTIN, SIGTTOU), 0 for none
-bool take_redraw();   // continued, or the window resized
+int ending_signal();  // the signal an END was asked by
+int take_stop();      // the signal a STOP was asked by (SIGTSTP, SIGTTIN, SIGTTOU), forgotten
 
 bool ignored(int number);
 
