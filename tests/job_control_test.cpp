@@ -87,4 +87,17 @@ TEST_F(JobControl, StoppedThenBroughtBack)
     EXPECT_TRUE(ends_with("0")) << run.output;
 }
 
+// Ctrl+Z as soon as the game has the terminal, as an impatient player or a slow link gives it:
+// fg brings the game back, and nothing of the game's reaches the shell as typed input.
+TEST_F(JobControl, StoppedRightAfterStartThenBroughtBack)
+{
+    ASSERT_TRUE(command(game_command(WORKED_SEED), GAME_SCREEN_ON));
+    type_keys(run, "\x1a");
+    ASSERT_TRUE(stopped());
+    ASSERT_TRUE(command("fg", on_terminal(board(all_cells()) + prompt("Colonna"))));
+    type_keys(run, "e0zq");
+    EXPECT_TRUE(ends_with("0")) << run.output;
+    EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
+}
+
 } // namespace

@@ -27,46 +27,11 @@ int ms_left(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// The game's questions.
-const std::string QUESTIONS = "\x1b[?1036$p\x1b[c";
-
-void send_due_answers(GameRun& run)
-{
-    while (!run.answers.empty() && Clock::now() >= run.answers_due) {
-        const size_t count = run.terminal.answer_byte_ms > 0 ? 1 : run.answers.size();
-        std::string bytes = run.answers.substr(0, count);
-        run.answers.erase(0, count);
-        if (run.answers.empty()) {
-            bytes += run.terminal.keys_behind_answers;
-        }
-        type_keys(run, bytes);
-        run.answers_due = Clock::now() + std::chrono::milliseconds(run.terminal.answer_byte_ms);
-    }
-}
-
-// The terminal's answers to questions that have come since the last look.
-void note_questions(GameRun& run)
-{
-    for (size_t at; (at = run.output.find(QUESTIONS, run.questions_seen)) != std::string::npos;) {
-        run.questions_seen = at + QUESTIONS.size();
-        run.answers += run.terminal.meta_answer + run.terminal.device_attributes;
-        run.answers_due = run.terminal.answer_delay_ms == ANSWERS_HELD
-                              ? Clock::time_point::max()
-                              : Clock::now() + std::chrono::milliseconds(run.terminal.answer_delay_ms);
-    }
-    send_due_answers(run);
-}
-
 // One read of what the game has written, waiting up to wait_ms. False when nothing came.
 bool read_some(GameRun& run, int wait_ms)
 {
-    send_due_answers(run);
-    if (!run.answers.empty()) {
-        wait_ms = std::min(wait_ms, ms_left(run.answers_due));
-    }
     pollfd ready = {run.master, POLLIN, 0};
     if (poll(&ready, 1, wait_ms) <= 0) {
-        send_due_answers(run);
         return false;
     }
     char buffer[4096];
@@ -75,7 +40,6 @@ bool read_some(GameRun& run, int wait_ms)
         return false;
     }
     run.output.append(buffer, static_cast<size_t>(got));
-    note_questions(run);
     return true;
 }
 
@@ -147,12 +111,12 @@ const char* const SANITIZER_OPTIONS = "verify_asan_link_order=0:allow_user_segv_
     // The sanitizer runtime must not object to faketime's library coming first, and its leak
     // check cannot run under strace.
     setenv("ASAN_OPTIONS",
-           options.trace_writes_to.empty() ? SANITIZER_OPTIONS : (std::string(SANITIZER_OPTIONS) + ":detect_leaks=0").c_str(),
+           options.trace_to.empty() ? SANITIZER_OPTIONS : (std::string(SANITIZER_OPTIONS) + ":detect_leaks=0").c_str(),
            1);
     setenv("TZ", "UTC", 1);
     // The clock stands still for the field, but the game's waits must still run out.
     setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
-    if (options.trace_writes_to.empty()) {
+    if (options.trace_to.empty()) {
         if (!options.real_clock) {
             setenv("LD_PRELOAD", FAKETIME_LIBRARY, 1);
             setenv("FAKETIME", clock.c_str(), 1);
@@ -161,8 +125,9 @@ const char* const SANITIZER_OPTIONS = "verify_asan_link_order=0:allow_user_segv_
     } else {
         const std::string preload = std::string("LD_PRELOAD=") + FAKETIME_LIBRARY;
         const std::string faketime = "FAKETIME=" + clock;
-        execlp("strace", "strace", "-f", "-qq", "-e", "trace=write", "-e", "signal=none", "-o",
-               options.trace_writes_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), "-E",
+        const std::string traced = "trace=" + options.traced;
+        execlp("strace", "strace", "-f", "-qq", "-e", traced.c_str(), "-e", "signal=none", "-o",
+               options.trace_to.c_str(), "-E", preload.c_str(), "-E", faketime.c_str(), "-E",
                "FAKETIME_DONT_FAKE_MONOTONIC=1", game_binary(), static_cast<char*>(nullptr));
     }
     _exit(127);
@@ -236,7 +201,6 @@ const char* game_binary()
 GameRun start_game(std::uint32_t seed, const GameOptions& options)
 {
     GameRun run;
-    run.terminal = options;
     winsize size = {24, 80, 0, 0};
     int reports[2];
     if (openpty(&run.master, &run.slave, nullptr, nullptr, &size) != 0 || pipe2(reports, O_CLOEXEC) != 0) {
@@ -337,24 +301,6 @@ bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms)
         return out.size() >= 2 && (out.compare(out.size() - 2, 2, ": ") == 0 || out.compare(out.size() - 2, 2, "!!") == 0);
     };
     while (run.output.size() <= length || !waits_again()) {
-        if (ms_left(deadline) == 0) {
-            return false;
-        }
-        read_some(run, ms_left(deadline));
-    }
-    return true;
-}
-
-void release_answers(GameRun& run)
-{
-    run.terminal.answer_delay_ms = 0;
-    run.answers_due = Clock::now();
-}
-
-bool wait_for_answers_sent(GameRun& run, int timeout_ms)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (run.questions_seen == 0 || !run.answers.empty()) {
         if (ms_left(deadline) == 0) {
             return false;
         }
@@ -498,10 +444,6 @@ bool same_mode(const termios& a, const termios& b)
 
 std::string unread_input(GameRun& run)
 {
-    if (!run.answers.empty()) {
-        std::this_thread::sleep_until(run.answers_due);
-        send_due_answers(run);
-    }
     // Without the line discipline's canonical mode, a line not yet ended can be read too.
     const termios mode = terminal_mode(run);
     termios raw = mode;

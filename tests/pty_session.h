@@ -8,17 +8,12 @@
 #include <sys/types.h>
 #include <termios.h>
 
-const std::string META_SET = "\x1b[?1036;1$y";
-const std::string META_RESET = "\x1b[?1036;2$y";
-// The device attributes as xterm answers them, the longest answer of the terminals tried.
-const std::string XTERM_DEVICE_ATTRIBUTES = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
-constexpr int ANSWERS_HELD = -1;
-
 struct GameOptions {
     bool stdin_from_null = false;  // keys must still come from the terminal
     const char* argument = nullptr;  // on the command line, which the game does not read
     std::string stdout_file;       // empty: standard output is the terminal
-    std::string trace_writes_to;   // non-empty: run under strace, logging write calls there
+    std::string trace_to;          // non-empty: run under strace, logging the traced calls there
+    std::string traced = "write";  // strace's -e trace=
     std::string stderr_file;       // empty: standard error is the terminal
     bool ignore_hangup = false;    // started as under nohup
     bool alone = false;            // the game leads the terminal's session, with no shell above it
@@ -32,16 +27,6 @@ struct GameOptions {
     // The shell resumes the game at once after each stop, looking at the terminal's mode while the
     // game is stopped; see count_stops.
     bool resume_at_once = false;
-    // How the terminal answers the game's questions, as xterm by default: what "meta sends
-    // escape" is set to ("": no answer, as tmux, screen and st give), the device attributes ("":
-    // none, as a serial line answers nothing), after how long (a slow terminal, a long link),
-    // and a byte at a time at that pace (0: at once, in one write), as a slow line brings them.
-    std::string meta_answer = META_RESET;
-    std::string device_attributes = XTERM_DEVICE_ATTRIBUTES;
-    int answer_delay_ms = 0;  // ANSWERS_HELD: until release_answers
-    int answer_byte_ms = 0;
-    // Typed right behind the answers, in the same write as their last byte.
-    std::string keys_behind_answers;
 };
 
 struct GameRun {
@@ -52,11 +37,6 @@ struct GameRun {
     int slave = -1;  // kept open here, to read the terminal's mode after the game
     std::string output;
     termios mode_before{};
-    // The answers to the questions seen in the output so far, and when they are due.
-    GameOptions terminal;
-    size_t questions_seen = 0;
-    std::string answers;
-    std::chrono::steady_clock::time_point answers_due;
 };
 
 // The program under test: the one just built, or the one named by SMINATORE_TEST_BINARY (set
@@ -82,12 +62,6 @@ bool wait_for_output(GameRun& run, const std::string& text, int timeout_ms = 500
 
 // Reads output until there is more than length of it, and the game waits for a key again.
 bool wait_for_more_output(GameRun& run, size_t length, int timeout_ms = 5000);
-
-// Lets the terminal send the answers it holds (see ANSWERS_HELD), from now on.
-void release_answers(GameRun& run);
-
-// Reads output until the terminal has sent all its answers, or the time runs out. True if so.
-bool wait_for_answers_sent(GameRun& run, int timeout_ms = 5000);
 
 // Reads output until it holds the text anywhere, or the time runs out. True if it came.
 bool wait_for_output_holding(GameRun& run, const std::string& text, int timeout_ms = 5000);
@@ -119,8 +93,7 @@ termios terminal_mode(const GameRun& run);
 
 bool same_mode(const termios& a, const termios& b);
 
-// Sends the answers the terminal still owes, once they are due, and then reads what waits in the
-// terminal's input, unread by the game or by anything after it.
+// What waits in the terminal's input, unread by the game or by anything after it.
 std::string unread_input(GameRun& run);
 
 // Waits until the game sleeps with keys waiting for it: with nobody reading, its output is full.

@@ -7,16 +7,11 @@
 
 #include "worked_field.h"
 
-// What the game sends when it first takes the terminal: the alternate screen, keypad transmit
-// mode, the question what "meta sends escape" is set to and the one for the device attributes,
-// then that mode. When it takes it again after a stop: the same without the questions. And when
-// it gives the terminal back, to a terminal that said "meta sends escape" was reset or did not
-// say: keypad transmit mode off, "meta sends escape" off, the player's screen.
-const std::string GAME_SCREEN_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036$p\x1b[c\x1b[?1036h";
-const std::string GAME_SCREEN_BACK_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036h";
-const std::string GAME_SCREEN_OFF = "\x1b[?1l\x1b>\x1b[?1036l\x1b[?1049l";
-// The same to a terminal that said "meta sends escape" was set.
-const std::string GAME_SCREEN_OFF_META_SET = "\x1b[?1l\x1b>\x1b[?1036h\x1b[?1049l";
+// What the game sends when it takes the terminal, at the start and again after a stop: the
+// alternate screen, keypad transmit mode, "meta sends escape" saved, then set. And when it gives
+// the terminal back: keypad transmit mode off, "meta sends escape" restored, the player's screen.
+const std::string GAME_SCREEN_ON = "\x1b[?1049h\x1b[?1h\x1b=\x1b[?1036s\x1b[?1036h";
+const std::string GAME_SCREEN_OFF = "\x1b[?1l\x1b>\x1b[?1036r\x1b[?1049l";
 const std::string CLEAR = "\x1b[H\x1b[2J";
 
 

@@ -51,9 +51,10 @@ bool take_front(bool more_may_follow)
     // A sequence that goes on stays at the front, begun as long ago.
     const int standing = front.goes_on != nullptr ? static_cast<int>(std::strlen(front.goes_on)) : 0;
     std::memmove(reader.bytes + standing, reader.bytes + front.consumed, static_cast<size_t>(reader.length - front.consumed));
-    std::memcpy(reader.bytes, front.goes_on, static_cast<size_t>(standing));
     reader.length += standing - front.consumed;
-    if (standing == 0) {
+    if (standing > 0) {
+        std::memcpy(reader.bytes, front.goes_on, static_cast<size_t>(standing));
+    } else {
         reader.front_since = -1;
     }
     if (front.key.count > 0) {
