@@ -7,7 +7,7 @@
 // Which rows are judged, and with which bytes:
 // - The rows for every terminal ("*") with the bytes of three ways of sending keys, each in the
 //   modes the game sets (cursor keys and keypad in application mode, Alt as ESC): xterm's, which
-//   VTE, konsole, qterminal, xterm.js, PuTTY and kitty in its default mode follow; rxvt-unicode's;
+//   VTE, konsole, qterminal, xterm.js and kitty in its default mode follow; rxvt-unicode's;
 //   and kitty's keyboard protocol with its first flag, as a terminal left in it sends keys. Where
 //   keys.txt has a row of that terminal's own (urxvt, xterm, kitty), it replaces the "*" row.
 // - The rows of the other terminals with the bytes those terminals send for that key
