@@ -113,6 +113,17 @@ TEST_F(Game, WonWithRefusalsAndTwoCodeKeys)
     play_whole_game(won_game_keys(), won_game_text());
 }
 
+// Ctrl+S and Ctrl+Q are keys like the others, refused at both prompts: the terminal's flow
+// control, had the game left it on, would take Ctrl+S to freeze the screen (the game would then
+// wait on its own output) and Ctrl+Q to let it go, and neither would reach the game.
+TEST_F(Game, CtrlSAndCtrlQAreRefusedAndTheGameGoesOn)
+{
+    const std::string column_echoed = "e" + prompt("Riga");
+    play_whole_game("\x13" "e" "\x11" "0zq", FIRST_FRAME + "N.A." + prompt("Colonna") + column_echoed + "N.A." +
+                                                  prompt("Riga") + LOSING_END.substr(column_echoed.size()) +
+                                                  GAME_SCREEN_OFF);
+}
+
 // A whole screen leaves in one write: besides one write per key press, only the switches to the
 // game's screen and back, and at the end what a key's second code left of the credit screen. A
 // key typed alone costs three system calls: its wait, its read and the write of its answer.

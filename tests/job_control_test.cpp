@@ -4,7 +4,13 @@
 // mode as the shell had it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "game_fixture.h"
 #include "screen_text.h"
@@ -98,6 +104,125 @@ TEST_F(JobControl, StoppedRightAfterStartThenBroughtBack)
     type_keys(run, "e0zq");
     EXPECT_TRUE(ends_with("0")) << run.output;
     EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
+}
+
+// A process as Linux tells it: its name, its state (R, S, T for stopped, Z once ended) and its
+// parent. False once it has gone.
+struct Process {
+    std::string name;
+    char state = '?';
+    pid_t parent = 0;
+};
+
+bool look_at(pid_t pid, Process& process)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line)) {
+        return false;
+    }
+    // "pid (name) state parent ...", where the name may hold spaces and parentheses.
+    const size_t open = line.find('(');
+    const size_t close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 > line.size()) {
+        return false;
+    }
+    process.name = line.substr(open + 1, close - open - 1);
+    process.state = line[close + 2];
+    process.parent = static_cast<pid_t>(std::stol(line.substr(close + 4)));
+    return true;
+}
+
+bool below(pid_t pid, pid_t ancestor)
+{
+    Process process;
+    for (; look_at(pid, process) && process.parent > 1; pid = process.parent) {
+        if (process.parent == ancestor) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The game among the processes below the shell, or -1.
+pid_t game_below(pid_t shell)
+{
+    std::string name = game_binary();
+    name = name.substr(name.rfind('/') + 1).substr(0, 15);  // as Linux keeps a program's name
+    DIR* all = opendir("/proc");
+    pid_t found = -1;
+    for (dirent* entry; found < 0 && all != nullptr && (entry = readdir(all)) != nullptr;) {
+        const pid_t pid = static_cast<pid_t>(std::atol(entry->d_name));
+        Process process;
+        if (pid > 0 && look_at(pid, process) && process.name == name && below(pid, shell)) {
+            found = pid;
+        }
+    }
+    if (all != nullptr) {
+        closedir(all);
+    }
+    return found;
+}
+
+// Waits, looking every 20 ms, until the process is in one of the states ("" for gone, which an
+// ended process not yet reaped is too).
+bool wait_for_state(pid_t pid, const std::string& states, int timeout_ms = 20000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        Process process;
+        const bool gone = !look_at(pid, process) || process.state == 'Z';
+        if (gone ? states.empty() : states.find(process.state) != std::string::npos) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// The game started by a shell script that goes on after it, as faketime's command and any
+// launcher that forks do: the game is then not the leader of its process group, the job's. The
+// quit and suspend keys, when the terminal sends them as sequences (kitty's CSI u), reach the
+// game as keys, and must do to the whole job what the terminal's own would: end it, stop it.
+class UnderAWrapper : public JobControl {
+protected:
+    void SetUp() override
+    {
+        JobControl::SetUp();
+        std::string script = game_command(WORKED_SEED) + "; exit $?";
+        for (size_t at = 0; (at = script.find('\'', at)) != std::string::npos; at += 4) {
+            script.replace(at, 1, "'\\''");
+        }
+        // No core file from the wrapper that Ctrl+\ ends.
+        ASSERT_TRUE(command("ulimit -c 0; sh -c '" + script + "'", on_terminal(board(all_cells()) + prompt("Colonna"))));
+        game = game_below(run.pid);
+        ASSERT_GT(game, 0);
+        ASSERT_NE(getpgid(game), game);
+        run.game = game;  // ended with the shell, whatever the test's outcome
+        run.output.clear();
+    }
+    pid_t game = -1;
+};
+
+TEST_F(UnderAWrapper, CtrlBackslashAsASequenceEndsTheWholeJob)
+{
+    type_keys(run, "\x1b[92;5u");
+    EXPECT_TRUE(wait_for_state(game, "")) << "the game is left running";
+    EXPECT_TRUE(ends_with(std::to_string(128 + SIGQUIT))) << run.output;
+}
+
+TEST_F(UnderAWrapper, CtrlZAsASequenceStopsTheWholeJob)
+{
+    type_keys(run, "\x1b[122;5u");
+    ASSERT_TRUE(stopped());
+    ASSERT_TRUE(wait_for_state(game, "T")) << "the game is left running";
+    EXPECT_TRUE(wait_for_output_holding(run, GAME_SCREEN_OFF)) << run.output;
+    EXPECT_TRUE(mode_as_before());
+    ASSERT_TRUE(command("fg", on_terminal(GAME_SCREEN_ON + CLEAR + board(all_cells()) + prompt("Colonna"))));
+    type_keys(run, "e0zq");
+    EXPECT_TRUE(ends_with("0")) << run.output;
 }
 
 } // namespace

@@ -105,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"rxvt Alt+Up, also tmux with no extended keys", "\x1b\x1b[A", {0, 152}},
                       Case{"Linux console F1", "\x1b[[A", {0, 59}}, Case{"Linux console F5", "\x1b[[E", {0, 63}},
                       Case{"Linux console Shift+F3", "\x1b[25~", {0, 86}},
+                      Case{"rxvt Shift+F9", "\x1b[33~", {0, 92}},
                       Case{"rxvt Shift+F10", "\x1b[34~", {0, 93}},
                       Case{"rxvt Ctrl+Shift+F3: Ctrl wins", "\x1b[25^", {0, 96}},
                       Case{"rxvt Shift+F11", "\x1b[23$", {224, 135}}, Case{"rxvt Ctrl+Home", "\x1b[7^", {224, 119}},
