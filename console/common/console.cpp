@@ -2,6 +2,7 @@
 // screen it makes: the part not sent yet leaves in one piece when the game next waits for a key,
 // so that a whole screen appears at once, and a screen that must be drawn again is sent anew
 // from its start.
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -123,8 +124,16 @@ void print_text(const char* format, ...)
     char text[1024];
     va_list arguments;
     va_start(arguments, format);
+    errno = 0;
     const int formatted = std::vsnprintf(text, sizeof text, format, arguments);
+    const int error = errno;
     va_end(arguments);
+    // The game's formats hold nothing that can fail (no wide characters, nothing near INT_MAX
+    // long), so a failure is a fault of the program's own, told as a failure to write what it
+    // meant to show.
+    if (formatted < 0) {
+        leave({CANNOT_WRITE, Why::OTHER, error});
+    }
     if (formatted > 0) {
         add_output(text, formatted < static_cast<int>(sizeof text) ? formatted : static_cast<int>(sizeof text) - 1);
     }
@@ -150,7 +159,7 @@ int read_key()
             output.sent = output.screen;
             break;
         case Input::GONE:
-            leave(NO_TERMINAL);
+            leave(input.failure);
         }
     }
 }

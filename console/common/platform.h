@@ -27,6 +27,7 @@ struct Input {
     enum What { KEY, REDRAW, GONE } what;  // a key press; the screen must be drawn again; no key
                                            // can be read any more
     KeyCodes key;
+    Failure failure = NO_TERMINAL;         // with GONE, why
 };
 Input next_input();
 

@@ -245,14 +245,17 @@ void write_records(const Records& records)
     }
 }
 
-// Puts each case's events in while read_key waits, that is once the input mode is off.
+// Puts each case's events in while read_key waits, that is once the input mode is off: nothing
+// left but the extended flags, which keep QuickEdit off and Insert as it was.
 DWORD WINAPI type_cases(void*)
 {
+    constexpr DWORD EXTENDED_FLAGS = ENABLE_EXTENDED_FLAGS | ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
     for (;;) {
         WaitForSingleObject(case_ready, INFINITE);
         DWORD mode = 1;
         const DWORD started = GetTickCount();
-        while (GetConsoleMode(input, &mode) && mode != 0 && GetTickCount() - started < CASE_TIMEOUT_MS) {
+        while (GetConsoleMode(input, &mode) && (mode & ~EXTENDED_FLAGS) != 0 &&
+               GetTickCount() - started < CASE_TIMEOUT_MS) {
             Sleep(1);
         }
         write_records(current->records + letter(static_cast<char>(SENTINEL)));
