@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# libgtest-dev for GoogleTest's sources, built here for s390x.
-bash .ci/install-missing --no-install-recommends cmake g++-s390x-linux-gnu qemu-user libgtest-dev
+# googletest is GoogleTest's sources, which the build compiles for s390x.
+bash .ci/install-missing --no-install-recommends cmake g++-s390x-linux-gnu qemu-user googletest
 
 cmake -B build-s390x -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake -DBUILD_TESTING=ON \
   -DSMINATORE_WERROR=ON

@@ -68,8 +68,9 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 install(TARGETS sminatore RUNTIME DESTINATION "${SMINATORE_INSTALL_BINDIR}")
 # Stripped (cmake --install --strip, and CPack's CPACK_STRIP_FILES) as Debian's dh_strip strips a
 # program: CMake's strip keeps the compiler's .comment and .note sections, which lintian reports
-# as binary-has-unneeded-section. The build ID's note is a section of its own and stays.
-if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF" AND CMAKE_STRIP)
+# as binary-has-unneeded-section. The build ID's note is a section of its own and stays. Only
+# where programs are ELF files, which GNU strip handles.
+if(UNIX AND NOT APPLE AND CMAKE_STRIP)
   set(strip_sections [[
     if(CMAKE_INSTALL_DO_STRIP)
       execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
