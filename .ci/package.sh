@@ -60,7 +60,7 @@ silent groff -ww -z -man build-package/man/sminatore.6
 
 # The same sources again, later, in another folder at another depth, copied under another umask
 # (as another clone may be) and built under that umask: the package must be the same bytes.
-again=build-package-again/elsewhere/sminatore
+again="build-package-again/elsewhere/sminatore"
 rm -rf build-package-again
 mkdir -p "$again"
 (
