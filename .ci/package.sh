@@ -23,12 +23,24 @@ silent() {
   fi
 }
 
-# Builds the package of the sources in folder $1 in folder $2; more options for cmake may follow.
+# Debian's build flags with every hardening feature, as dpkg-buildpackage gives them to a package:
+# the stack protector, fortified calls and RELRO with BIND_NOW. They are taken in the folder of the
+# sources, which their -ffile-prefix-map names. CMake reads no CPPFLAGS, so they go before the
+# C++ flags, as debhelper puts them.
+build_flags() {
+  (cd "$1" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$2")
+}
+
+# Builds the package of the sources in folder $1, in their folder build-package; more options for
+# cmake may follow. As on Debian's builders, the build folder has one name within the sources
+# wherever they are: the debugging data name it, and the program's build ID sums them.
 # Debian keeps games in /usr/games, which is on every normal user's PATH.
 build_package() {
-  local sources=$1 build=$2
-  shift 2
+  local sources=$1 build=$1/build-package
+  shift
   cmake -S "$sources" -B "$build" -DSMINATORE_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS="$(build_flags "$sources" CPPFLAGS) $(build_flags "$sources" CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(build_flags "$sources" LDFLAGS)" \
     -DSMINATORE_INSTALL_BINDIR=games -DSMINATORE_MAINTAINER="$maintainer" "$@"
   cmake --build "$build" -j2
   rm -f "$build"/sminatore_*.deb
@@ -36,8 +48,10 @@ build_package() {
   (cd "$build" && umask 0022 && cpack -G DEB)
 }
 
-build_package . build-package
+build_package .
 deb=$(ls build-package/sminatore_*.deb)
+# The packaged program is built with those flags, and so are the tests: every one must pass.
+ctest --test-dir build-package --output-on-failure -j2
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
 
@@ -46,15 +60,15 @@ silent groff -ww -z -man build-package/man/sminatore.6
 
 # The same sources again, later, in another folder at another depth, copied under another umask
 # (as another clone may be) and built under that umask: the package must be the same bytes.
-again=build-package-again/elsewhere/sminatore
+again="build-package-again/elsewhere/sminatore"
 rm -rf build-package-again
 mkdir -p "$again"
 (
   umask 0002
   git ls-files -z | tar --null -T - -cf - | tar -xf - --no-same-permissions -C "$again"
-  build_package "$again" "$again/out" -DBUILD_TESTING=OFF
+  build_package "$again" -DBUILD_TESTING=OFF
 )
-deb_again=$(ls "$again"/out/sminatore_*.deb)
+deb_again=$(ls "$again"/build-package/sminatore_*.deb)
 if ! cmp "$deb" "$deb_again"; then
   echo "$0: two builds of the same sources give different packages" >&2
   diff <(ar tv "$deb") <(ar tv "$deb_again") >&2 || true
@@ -68,14 +82,25 @@ if ! cmp "$deb" "$deb_again"; then
 fi
 echo "$0: two builds give the same package, $(stat -c %s "$deb") bytes, sha256 $(sha256sum < "$deb" | cut -d' ' -f1)"
 
-# Debian's own judge: no error and no warning (what it only notes is shown, not failed).
-lintian --allow-root --display-info --fail-on error,warning "$deb"
-
-if dpkg-query -W sminatore >/dev/null 2>&1; then
-  DEBIAN_FRONTEND=noninteractive apt-get purge -y sminatore
+# Debian's own judge: no error and no warning (what it only notes is shown, not failed), and none
+# of its notes that the program is less hardened or less stripped than Debian's own are.
+judged=$(lintian --allow-root --display-info --fail-on error,warning "$deb") ||
+  { printf '%s\n' "$judged"; exit 1; }
+[ -z "$judged" ] || printf '%s\n' "$judged"
+if grep -E '^.: sminatore: (hardening-[a-z-]+|binary-has-unneeded-section) ' <<<"$judged"; then
+  echo "$0: the program is not built or stripped as Debian's own are" >&2
+  exit 1
 fi
-trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y sminatore >/dev/null' EXIT
-(cd build-package && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
+
+# Another apt-get holding the lock (as unattended-upgrades does) is waited for, up to ten minutes.
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+if dpkg-query -W sminatore >/dev/null 2>&1; then
+  apt_get purge -y sminatore
+fi
+trap 'apt_get purge -y sminatore >/dev/null' EXIT
+(cd build-package && apt_get install -y "./$(basename "$deb")")
 
 # A normal user finds the game by name; root's PATH has no /usr/games, so from here on the
 # program is named by its full path.

@@ -66,6 +66,20 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/cmake/changelog.in")
 
 install(TARGETS sminatore RUNTIME DESTINATION "${SMINATORE_INSTALL_BINDIR}")
+# Stripped (cmake --install --strip, and CPack's CPACK_STRIP_FILES) as Debian's dh_strip strips a
+# program: CMake's strip keeps the compiler's .comment and .note sections, which lintian reports
+# as binary-has-unneeded-section. The build ID's note is a section of its own and stays. Only
+# where programs are ELF files, which GNU strip handles.
+if(UNIX AND NOT APPLE AND CMAKE_STRIP)
+  set(strip_sections [[
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
+        "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@SMINATORE_INSTALL_BINDIR@/$<TARGET_FILE_NAME:sminatore>"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endif()]])
+  string(CONFIGURE "${strip_sections}" strip_sections @ONLY)
+  install(CODE "${strip_sections}")
+endif()
 install(FILES "${manual_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${PROJECT_BINARY_DIR}/doc/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 # The changelog is the package's, each entry signed by its maintainer: only with one named.
