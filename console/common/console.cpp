@@ -110,7 +110,11 @@ void clear_screen()
     // Keeps only what is still to be sent of the last screen: it goes out with the new one.
     output.screen = output.sent;
     drop_before_screen();
-    const char* clearing = clear_terminal();
+    Failure failure = NO_FAILURE;
+    const char* clearing = clear_terminal(failure);
+    if (clearing == nullptr) {
+        leave(failure);
+    }
     if (*clearing == '\0') {
         output.length = 0;  // cleared already: what was still to be sent would be wiped at once
     }

@@ -14,8 +14,9 @@ Failure take_console();
 constexpr char FORM_FEED[] = "\f";
 
 // What clears the player's screen, to be written ahead of the next screen: the terminal's own
-// bytes, FORM_FEED into a file or a pipe, or "" where the platform has cleared it at once.
-const char* clear_terminal();
+// bytes, FORM_FEED into a file or a pipe, or "" where the platform has cleared it at once;
+// null, with failure saying why, when it could not be cleared.
+const char* clear_terminal(Failure& failure);
 
 // Writes some of the bytes to standard output: how many, at least one. 0 when the screen must
 // be drawn again from its start first (after a stop, or a change of window size); -1 when

@@ -188,7 +188,7 @@ Failure take_console()
     return failure;
 }
 
-const char* clear_terminal() { return terminal.output_is_terminal ? CLEAR : FORM_FEED; }
+const char* clear_terminal(Failure&) { return terminal.output_is_terminal ? CLEAR : FORM_FEED; }
 
 int write_some(const char* bytes, int length, Failure& failure)
 {

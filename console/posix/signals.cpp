@@ -4,10 +4,10 @@
 // here runs between the game's steps, with the held signals blocked.
 #include "signals.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
-#include <iterator>
 #include <sys/select.h>
 #include <unistd.h>
 
@@ -48,21 +48,17 @@ struct Signals {
 
 Signals signals;
 
-bool one_of(int number, const int* first, const int* last)
+template <size_t N>
+bool one_of(int number, const int (&numbers)[N])
 {
-    for (; first != last; ++first) {
-        if (*first == number) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(numbers, numbers + N, number) != numbers + N;
 }
 
 void note_signal(int number)
 {
-    if (one_of(number, std::begin(STOPPING_SIGNALS), std::end(STOPPING_SIGNALS))) {
+    if (one_of(number, STOPPING_SIGNALS)) {
         signals.stop = number;
-    } else if (one_of(number, std::begin(REDRAWING_SIGNALS), std::end(REDRAWING_SIGNALS))) {
+    } else if (one_of(number, REDRAWING_SIGNALS)) {
         signals.redraw = 1;
     } else {
         signals.ending = number;

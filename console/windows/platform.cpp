@@ -42,8 +42,6 @@ struct Console {
     bool input_taken = false;
     bool output_taken = false;
     volatile LONG modes = AS_FOUND;
-    // Why the console could not be cleared, told by the next write.
-    Failure clear_failure = NO_FAILURE;
     // The presses of a held key that the console merged into the event last read, still to
     // hand out.
     KeyCodes repeated_key = NO_KEY;
@@ -230,23 +228,20 @@ Failure take_console()
     return take_modes();
 }
 
-const char* clear_terminal()
+const char* clear_terminal(Failure& failure)
 {
     if (!console.output_is_console) {
         return FORM_FEED;
     }
-    if (!blank_console() && console.clear_failure.what == nullptr) {
-        console.clear_failure = failure_of(CANNOT_WRITE);
+    if (!blank_console()) {
+        failure = failure_of(CANNOT_WRITE);
+        return nullptr;
     }
     return "";
 }
 
 int write_some(const char* bytes, int length, Failure& failure)
 {
-    if (console.clear_failure.what != nullptr) {
-        failure = console.clear_failure;
-        return -1;
-    }
     DWORD put = 0;
     if (!WriteFile(console.output, bytes, static_cast<DWORD>(length), &put, nullptr)) {
         failure = failure_of(CANNOT_WRITE);
